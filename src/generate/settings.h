@@ -1,0 +1,28 @@
+#pragma once
+
+#include "segment/breakcopy.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tavrinel {
+
+enum class SplitMode : std::int16_t { BySentences = 1, ByCharacters = 2 };
+
+// What one generation run cuts by; derived afresh from the window's contents on every run.
+struct GenerationSettings {
+    SplitMode split = SplitMode::ByCharacters;
+    Completeness completeness = Completeness::Sentence;
+    std::int16_t size = 10;
+
+    friend bool operator==(const GenerationSettings &, const GenerationSettings &) = default;
+};
+
+// The settings for a size text and the two option states; nothing when the size text is not a
+// number or does not fit 16 bits. The word-complete state is taken even in sentence mode, where
+// it has no effect.
+std::optional<GenerationSettings> deriveSettings(std::u16string_view sizeText, bool byCharacters,
+                                                 bool wordComplete);
+
+} // namespace tavrinel

@@ -1,0 +1,422 @@
+#include "checks/checks.h"
+#include "generate/run.h"
+#include "generate/sizetext.h"
+#include "reference.h"
+#include "segment/segmenters.h"
+
+#include <QTest>
+
+#include <random>
+
+using namespace tavrinel;
+
+namespace {
+
+std::u16string u16(const QString &text)
+{
+    return text.toStdU16String();
+}
+
+QString q(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Articles mixing everything a pasted text can hold: Latin and CJK letters, full-width
+// punctuation that never breaks, CR LF, tabs, surrogate pairs, runs of breaks, spaces at the ends.
+class ArticleMaker {
+public:
+    explicit ArticleMaker(std::uint32_t seed) : random_(seed) {}
+
+    std::u16string article(std::size_t maxPieces)
+    {
+        static const std::u16string_view pieces[] = {
+            u"a",  u"Word", u"e",  u"你", u"好世界", u"\u3002", u"\uFF0C", u"\uFF01", u"\u3000",
+            u".",  u"?",    u"!",  u";",  u",",      u":",      u" ",      u"  ",     u"...",
+            u"?!", u"\r\n", u"\n", u"\t", u"\U0001F600", u"<", u"&",      u"\u00A0", u"x",
+        };
+        std::u16string text;
+        const std::size_t count = pick(maxPieces + 1);
+        for (std::size_t i = 0; i < count; ++i)
+            text += pieces[pick(std::size(pieces))];
+        if (pick(4) == 0)
+            text = u"  " + text + u"   ";
+        return text;
+    }
+
+    std::int16_t size()
+    {
+        static const std::int16_t fixed[] = {-32768, -5, -1, 0, 1, 2, 3, 4, 5, 7, 10, 16, 50, 32767};
+        if (pick(3) == 0)
+            return static_cast<std::int16_t>(static_cast<int>(pick(65536)) - 32768);
+        return fixed[pick(std::size(fixed))];
+    }
+
+    std::size_t pick(std::size_t bound)
+    {
+        return std::uniform_int_distribution<std::size_t>(0, bound - 1)(random_);
+    }
+
+private:
+    std::mt19937 random_;
+};
+
+GenerationSettings settingsFor(std::int16_t size, bool byCharacters, bool wordComplete)
+{
+    GenerationSettings settings;
+    settings.size = size;
+    settings.split = byCharacters ? SplitMode::ByCharacters : SplitMode::BySentences;
+    settings.completeness = wordComplete ? Completeness::Word : Completeness::Sentence;
+    return settings;
+}
+
+} // namespace
+
+class TestCore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void characterSegmenter_data();
+    void characterSegmenter();
+    void sentenceSegmenter_data();
+    void sentenceSegmenter();
+    void generationRun_data();
+    void generationRun();
+    void sizeConversion_data();
+    void sizeConversion();
+    void statistics_data();
+    void statistics();
+    void segmentersAgreeWithDefinitionAtEveryStart();
+    void runsAgreeWithDefinitionAndKeepTheArticle();
+    void sizeConversionAgreesWithFloatingPoint();
+    void longArticleRunsInOnePass();
+};
+
+void TestCore::characterSegmenter_data()
+{
+    QTest::addColumn<QString>("src");
+    QTest::addColumn<int>("num");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("next");
+
+    const QString hello = u"Hello world. This is a test. End."_qs;
+    QTest::newRow("sentence first") << hello << 10 << 1 << 1 << u"Hello world."_qs << 13;
+    QTest::newRow("sentence second") << hello << 10 << 13 << 1 << u" This is a test."_qs << 29;
+    QTest::newRow("sentence rest") << hello << 10 << 29 << 1 << u" End."_qs << 34;
+    QTest::newRow("word first") << hello << 10 << 1 << 2 << u"Hello world."_qs << 13;
+    QTest::newRow("word second") << hello << 10 << 13 << 2 << u" This is a "_qs << 24;
+    QTest::newRow("word third") << hello << 10 << 24 << 2 << u"test. End."_qs << 34;
+    QTest::newRow("shorter than N") << u"abc"_qs << 10 << 1 << 1 << u"abc"_qs << 4;
+    QTest::newRow("N = 1 takes all") << hello << 1 << 1 << 1 << hello << 34;
+    QTest::newRow("N = 0 takes all") << hello << 0 << 1 << 2 << hello << 34;
+    QTest::newRow("N < 0 takes all") << hello << -5 << 1 << 1 << hello << 34;
+    QTest::newRow("aaa b first") << u"aaa b"_qs << 3 << 1 << 2 << u"aaa "_qs << 5;
+    QTest::newRow("aaa b second") << u"aaa b"_qs << 3 << 5 << 2 << u"b"_qs << 6;
+    QTest::newRow("Hi. X first") << u"Hi. X"_qs << 2 << 1 << 1 << u"Hi."_qs << 4;
+    QTest::newRow("Hi. X second") << u"Hi. X"_qs << 2 << 4 << 1 << u" X"_qs << 6;
+    QTest::newRow("N+1 left is taken whole") << u"abcdefghijk."_qs << 10 << 1 << 1
+                                             << u"abcdefghijk."_qs << 13;
+    QTest::newRow("break is the Nth character") << u"abcd.fghijklmn"_qs << 5 << 1 << 1
+                                                << u"abcd."_qs << 6;
+    QTest::newRow("no break: appended dot") << u"abcdefghijklmn"_qs << 3 << 1 << 1
+                                            << u"abcdefghijklmn"_qs << 16;
+    QTest::newRow("full-width never breaks")
+        << u"\u4F60\u597D\u3002\u4E16\u754C\uFF0C\u518D\u89C1\uFF01"_qs << 2 << 1 << 2
+        << u"\u4F60\u597D\u3002\u4E16\u754C\uFF0C\u518D\u89C1\uFF01"_qs << 11;
+    QTest::newRow("ctype 0 is sentence") << hello << 10 << 13 << 0 << u" This is a test."_qs << 29;
+    QTest::newRow("question mark kept") << u"Why not? Yes sir."_qs << 4 << 1 << 1 << u"Why not?"_qs
+                                        << 9;
+    QTest::newRow("line break is no break") << u"ab\r\ncd\r\nef. gh"_qs << 3 << 1 << 2
+                                            << u"ab\r\ncd\r\nef."_qs << 12;
+    QTest::newRow("past the end") << hello << 10 << 40 << 1 << QString() << 34;
+}
+
+void TestCore::characterSegmenter()
+{
+    QFETCH(QString, src);
+    QFETCH(int, num);
+    QFETCH(int, start);
+    QFETCH(int, type);
+    QFETCH(QString, text);
+    QFETCH(int, next);
+    const std::u16string article = u16(src);
+    const SegmentResult result = getNumberOfWords(article, static_cast<std::int16_t>(num), start,
+                                                  static_cast<std::int16_t>(type));
+    QCOMPARE(q(result.text), text);
+    QCOMPARE(result.next, next);
+}
+
+void TestCore::sentenceSegmenter_data()
+{
+    QTest::addColumn<QString>("src");
+    QTest::addColumn<int>("num");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("next");
+
+    const QString letters = u"A. B. C. D. E."_qs;
+    QTest::newRow("A B") << letters << 2 << 1 << u"A. B."_qs << 6;
+    QTest::newRow("C D") << letters << 2 << 6 << u" C. D."_qs << 12;
+    QTest::newRow("E") << letters << 2 << 12 << u" E."_qs << 15;
+    const QString numbers = u"One. Two. Three. Four. Five"_qs;
+    QTest::newRow("One Two") << numbers << 2 << 1 << u"One. Two."_qs << 10;
+    QTest::newRow("Three Four") << numbers << 2 << 10 << u" Three. Four."_qs << 23;
+    QTest::newRow("Five, unclosed") << numbers << 2 << 23 << u" Five"_qs << 29;
+    QTest::newRow("x.") << u"x.y.z"_qs << 1 << 1 << u"x."_qs << 3;
+    QTest::newRow("y.") << u"x.y.z"_qs << 1 << 3 << u"y."_qs << 5;
+    QTest::newRow("z") << u"x.y.z"_qs << 1 << 5 << u"z"_qs << 7;
+    QTest::newRow("Wait..") << u"Wait... what?"_qs << 2 << 1 << u"Wait.."_qs << 7;
+    QTest::newRow(". what?") << u"Wait... what?"_qs << 2 << 7 << u". what?"_qs << 14;
+    QTest::newRow("N = -1 closed") << letters << -1 << 1 << letters << 15;
+    QTest::newRow("N = -1 unclosed") << numbers << -1 << 1 << numbers << 29;
+    QTest::newRow("N = 0 takes the rest") << numbers << 0 << 10 << u" Three. Four. Five"_qs << 29;
+    QTest::newRow("N = 0 closed") << letters << 0 << 1 << letters << 15;
+    QTest::newRow("past the end") << letters << 3 << 16 << QString() << 15;
+}
+
+void TestCore::sentenceSegmenter()
+{
+    QFETCH(QString, src);
+    QFETCH(int, num);
+    QFETCH(int, start);
+    QFETCH(QString, text);
+    QFETCH(int, next);
+    const std::u16string article = u16(src);
+    const SegmentResult result = getNumberOfClauses(article, static_cast<std::int16_t>(num), start);
+    QCOMPARE(q(result.text), text);
+    QCOMPARE(result.next, next);
+}
+
+void TestCore::generationRun_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("article");
+    QTest::addColumn<bool>("byCharacters");
+    QTest::addColumn<bool>("wordComplete");
+    QTest::addColumn<bool>("converts");
+    QTest::addColumn<QString>("paragraphs");
+
+    const QString hello = u"Hello world. This is a test. End."_qs;
+    QTest::newRow("sentence-complete")
+        << u"10"_qs << hello << true << false << true
+        << u"<p>Hello world.</p><p> This is a test.</p><p> End.</p>"_qs;
+    QTest::newRow("word-complete")
+        << u"10"_qs << hello << true << true << true
+        << u"<p>Hello world.</p><p> This is a </p><p>test. End.</p>"_qs;
+    QTest::newRow("aaa b") << u"3"_qs << u"aaa b"_qs << true << true << true
+                           << u"<p>aaa </p><p>b</p>"_qs;
+    QTest::newRow("empty article") << u"10"_qs << QString() << true << false << true << QString();
+    QTest::newRow("spaces only") << u"10"_qs << u"    "_qs << false << false << true << QString();
+    QTest::newRow("trimmed of spaces only")
+        << u"10"_qs << u"  \tab. \r\n  "_qs << true << false << true << u"<p>\tab. \r\n</p>"_qs;
+    QTest::newRow("sentences ignore word-complete")
+        << u"2"_qs << u"A, b. C: d. E f."_qs << false << true << true
+        << u"<p>A, b. C: d.</p><p> E f.</p>"_qs;
+    QTest::newRow("no escaping") << u"1"_qs << u"a<b & c>d"_qs << true << false << true
+                                 << u"<p>a<b & c>d</p>"_qs;
+    QTest::newRow("full-width only") << u"2"_qs << u"\u4F60\u597D\u3002\u4E16\u754C\u3002"_qs
+                                     << true << true << true
+                                     << u"<p>\u4F60\u597D\u3002\u4E16\u754C\u3002</p>"_qs;
+    QTest::newRow("size with spaces") << u" 12 "_qs << hello << true << false << true
+                                      << u"<p>Hello world.</p><p> This is a test.</p><p> End.</p>"_qs;
+    QTest::newRow("2.5 is 2") << u"2.5"_qs << u"x.y.z"_qs << false << false << true
+                              << u"<p>x.y.</p><p>z</p>"_qs;
+    QTest::newRow("sentence N = 0") << u"0"_qs << u"a. b. c"_qs << false << false << true
+                                    << u"<p>a. b. c</p>"_qs;
+    QTest::newRow("abc fails") << u"abc"_qs << hello << true << false << false << QString();
+    QTest::newRow("40000 fails") << u"40000"_qs << hello << true << false << false << QString();
+}
+
+void TestCore::generationRun()
+{
+    QFETCH(QString, size);
+    QFETCH(QString, article);
+    QFETCH(bool, byCharacters);
+    QFETCH(bool, wordComplete);
+    QFETCH(bool, converts);
+    QFETCH(QString, paragraphs);
+    const auto result = runGeneration(u16(size), u16(article), byCharacters, wordComplete);
+    QCOMPARE(result.has_value(), converts);
+    if (result)
+        QCOMPARE(q(*result), paragraphs);
+}
+
+void TestCore::sizeConversion_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("isNumber");
+    QTest::addColumn<bool>("converts");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("12") << u"12"_qs << true << true << 12;
+    QTest::newRow("spaces around") << u"  12 "_qs << true << true << 12;
+    QTest::newRow("-3") << u"-3"_qs << true << true << -3;
+    QTest::newRow("+5") << u"+5"_qs << true << true << 5;
+    QTest::newRow("2.5 to even") << u"2.5"_qs << true << true << 2;
+    QTest::newRow("3.5 to even") << u"3.5"_qs << true << true << 4;
+    QTest::newRow(".5 to even") << u".5"_qs << true << true << 0;
+    QTest::newRow("-2.5 to even") << u"-2.5"_qs << true << true << -2;
+    QTest::newRow("just over half") << u"2.5000000000000000000001"_qs << true << true << 3;
+    QTest::newRow("just under half") << u"2.4999999999999999999999"_qs << true << true << 2;
+    QTest::newRow("trailing point") << u"12."_qs << true << true << 12;
+    QTest::newRow("+.5") << u"+.5"_qs << true << true << 0;
+    QTest::newRow("leading zeros") << u"0000032767"_qs << true << true << 32767;
+    QTest::newRow("max") << u"32767.4"_qs << true << true << 32767;
+    QTest::newRow("max rounds over") << u"32767.5"_qs << true << false << 0;
+    QTest::newRow("min") << u"-32768"_qs << true << true << -32768;
+    QTest::newRow("min half to even") << u"-32768.5"_qs << true << true << -32768;
+    QTest::newRow("min rounds under") << u"-32768.6"_qs << true << false << 0;
+    QTest::newRow("40000") << u"40000"_qs << true << false << 0;
+    QTest::newRow("huge") << u"123456789012345678901234567890"_qs << true << false << 0;
+    QTest::newRow("empty") << QString() << false << false << 0;
+    QTest::newRow("spaces only") << u"   "_qs << false << false << 0;
+    QTest::newRow("abc") << u"abc"_qs << false << false << 0;
+    QTest::newRow("sign only") << u"-"_qs << false << false << 0;
+    QTest::newRow("point only") << u"."_qs << false << false << 0;
+    QTest::newRow("space inside") << u"1 2"_qs << false << false << 0;
+    QTest::newRow("sign then space") << u"- 3"_qs << false << false << 0;
+    QTest::newRow("two points") << u"1.2.3"_qs << false << false << 0;
+    QTest::newRow("exponent") << u"1e3"_qs << false << false << 0;
+    QTest::newRow("separator") << u"1,000"_qs << false << false << 0;
+    QTest::newRow("hex") << u"0x10"_qs << false << false << 0;
+    QTest::newRow("tab") << u"\t12"_qs << false << false << 0;
+    QTest::newRow("ideographic space") << u"12\u3000"_qs << false << false << 0;
+    QTest::newRow("full-width digits") << u"\uFF11\uFF12"_qs << false << false << 0;
+}
+
+void TestCore::sizeConversion()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, isNumber);
+    QFETCH(bool, converts);
+    QFETCH(int, value);
+    const std::u16string size = u16(text);
+    QCOMPARE(sizeTextAcceptable(size), isNumber);
+    const auto converted = convertSize(size);
+    QCOMPARE(converted.has_value(), converts);
+    if (converted)
+        QCOMPARE(int(*converted), value);
+}
+
+void TestCore::statistics_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("characters");
+    QTest::addColumn<qint64>("sentences");
+    QTest::addColumn<bool>("tooShort");
+
+    QTest::newRow("four sentences") << u"Hi? Yes! No; ok."_qs << 16LL << 4LL << false;
+    QTest::newRow("unclosed") << u"Hello"_qs << 5LL << 1LL << true;
+    QTest::newRow("a.b") << u"a.b"_qs << 3LL << 2LL << true;
+    QTest::newRow("dots") << u"..."_qs << 3LL << 3LL << true;
+    QTest::newRow("trailing space") << u"a. "_qs << 3LL << 2LL << true;
+    QTest::newRow("empty") << QString() << 0LL << 1LL << true;
+    QTest::newRow("six") << u"abcdef"_qs << 6LL << 1LL << false;
+    QTest::newRow("CR LF counts two") << u"ab\r\ncd"_qs << 6LL << 1LL << false;
+    QTest::newRow("word breaks are no sentences") << u"a, b: c d"_qs << 9LL << 1LL << false;
+    QTest::newRow("full-width") << u"\u4F60\u597D\u3002\u4E16\u754C\uFF01"_qs << 6LL << 1LL << false;
+    QTest::newRow("surrogate pair counts two") << u"\U0001F600\U0001F600."_qs << 5LL << 1LL << true;
+}
+
+void TestCore::statistics()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, characters);
+    QFETCH(qint64, sentences);
+    QFETCH(bool, tooShort);
+    const std::u16string article = u16(text);
+    QCOMPARE(characterCount(article), characters);
+    QCOMPARE(sentenceCount(article), sentences);
+    QCOMPARE(articleTooShort(characterCount(article)), tooShort);
+}
+
+void TestCore::segmentersAgreeWithDefinitionAtEveryStart()
+{
+    ArticleMaker maker(20261208);
+    for (int round = 0; round < 400; ++round) {
+        const std::u16string article = maker.article(40);
+        const auto length = static_cast<std::int32_t>(article.size());
+        const std::int16_t size = maker.size();
+        for (std::int32_t start = 1; start <= length + 2; ++start) {
+            for (const std::int16_t type : {std::int16_t{1}, std::int16_t{2}}) {
+                const auto fast = getNumberOfWords(article, size, start, type);
+                const auto slow = reference::words(article, size, start, type);
+                QCOMPARE(q(fast.text), q(slow.first));
+                QCOMPARE(fast.next, slow.second);
+            }
+            const auto fast = getNumberOfClauses(article, size, start);
+            const auto slow = reference::clauses(article, size, start);
+            QCOMPARE(q(fast.text), q(slow.first));
+            QCOMPARE(fast.next, slow.second);
+        }
+    }
+}
+
+void TestCore::runsAgreeWithDefinitionAndKeepTheArticle()
+{
+    ArticleMaker maker(42);
+    for (int round = 0; round < 3000; ++round) {
+        const std::u16string text = maker.article(round % 10 == 0 ? 400 : 60);
+        const std::int16_t size = maker.size();
+        const bool byCharacters = maker.pick(2) == 0;
+        const bool wordComplete = maker.pick(2) == 0;
+        const std::u16string_view article = trimSpaces(text);
+        const GenerationSettings settings = settingsFor(size, byCharacters, wordComplete);
+
+        std::vector<std::u16string_view> paragraphs;
+        forEachParagraph(article, settings, [&](std::u16string_view p) { paragraphs.push_back(p); });
+        std::u16string joined;
+        std::u16string wrapped;
+        for (const auto p : paragraphs) {
+            joined += p;
+            wrapped += u"<p>" + std::u16string(p) + u"</p>";
+        }
+        QCOMPARE(q(joined), q(article));
+        QCOMPARE(q(wrapParagraphs(article, settings)), q(wrapped));
+        QCOMPARE(q(wrapped), q(reference::run(text, size, byCharacters, wordComplete)));
+        QCOMPARE(countParagraphs(article, settings), paragraphs.size());
+
+        if (!byCharacters)
+            continue;
+        const Completeness mode = settings.completeness;
+        for (std::size_t i = 0; i + 1 < paragraphs.size(); ++i) {
+            QVERIFY(paragraphs[i].size() >= static_cast<std::size_t>(size));
+            QVERIFY(isBreak(paragraphs[i].back(), mode));
+        }
+    }
+}
+
+void TestCore::sizeConversionAgreesWithFloatingPoint()
+{
+    std::mt19937 random(7);
+    const std::u16string alphabet = u"0123456789.+- 5";
+    for (int round = 0; round < 20000; ++round) {
+        std::u16string text;
+        const int length = std::uniform_int_distribution<int>(0, 9)(random);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+        const auto fast = convertSize(text);
+        const auto slow = reference::convertSize(text);
+        QVERIFY2(fast == slow, qPrintable(q(text)));
+        QCOMPARE(isSizeNumber(text), reference::isNumber(text));
+    }
+}
+
+void TestCore::longArticleRunsInOnePass()
+{
+    // Rebuilding the break copy per paragraph would make this quadratic and time the test out.
+    std::u16string article;
+    for (int i = 0; i < 200000; ++i)
+        article += u"Ab, cd. ";
+    for (const auto byCharacters : {true, false}) {
+        const auto settings = settingsFor(1 + static_cast<std::int16_t>(byCharacters), byCharacters,
+                                          true);
+        const std::u16string text = wrapParagraphs(trimSpaces(article), settings);
+        QVERIFY(text.size() > article.size());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCore)
+#include "test_core.moc"

@@ -3,7 +3,8 @@
 #include "generate/sizetext.h"
 #include "segment/breakcopy.h"
 
-namespace tavrinel {
+namespace tavrinel
+{
 
 std::int64_t characterCount(std::u16string_view text)
 {

@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-namespace tavrinel {
+namespace tavrinel
+{
 
 // An article shorter than this makes no sense to cut into paragraphs.
 inline constexpr std::int64_t minimumArticleLength = 6;

@@ -2,7 +2,8 @@
 
 #include "sizetext.h"
 
-namespace tavrinel {
+namespace tavrinel
+{
 
 std::size_t countParagraphs(std::u16string_view article, const GenerationSettings &settings)
 {

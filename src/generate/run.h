@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-namespace tavrinel {
+namespace tavrinel
+{
 
 inline constexpr std::u16string_view paragraphOpen = u"<p>";
 inline constexpr std::u16string_view paragraphClose = u"</p>";

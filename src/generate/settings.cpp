@@ -2,7 +2,8 @@
 
 #include "sizetext.h"
 
-namespace tavrinel {
+namespace tavrinel
+{
 
 std::optional<GenerationSettings> deriveSettings(std::u16string_view sizeText, bool byCharacters,
                                                  bool wordComplete)

@@ -6,7 +6,8 @@
 #include <optional>
 #include <string_view>
 
-namespace tavrinel {
+namespace tavrinel
+{
 
 enum class SplitMode : std::int16_t { BySentences = 1, ByCharacters = 2 };
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-namespace tavrinel {
+namespace tavrinel
+{
 
-namespace {
+namespace
+{
 
 struct DecimalText {
     bool negative = false;
@@ -51,8 +53,8 @@ bool roundsUp(std::u16string_view fraction, bool wholeIsOdd)
         return false;
     if (fraction.front() > u'5')
         return true;
-    const bool moreThanHalf = std::any_of(fraction.begin() + 1, fraction.end(),
-                                          [](char16_t c) { return c != u'0'; });
+    const bool moreThanHalf =
+        std::any_of(fraction.begin() + 1, fraction.end(), [](char16_t c) { return c != u'0'; });
     return moreThanHalf || wholeIsOdd;
 }
 

@@ -4,7 +4,8 @@
 #include <optional>
 #include <string_view>
 
-namespace tavrinel {
+namespace tavrinel
+{
 
 // Leading and trailing U+0020 spaces removed; no other white space counts.
 std::u16string_view trimSpaces(std::u16string_view text);

@@ -5,7 +5,8 @@
 #include <regex>
 #include <string>
 
-namespace reference {
+namespace reference
+{
 
 std::u16string breakCopy(const std::u16string &article, bool wordComplete)
 {
@@ -23,7 +24,8 @@ std::u16string breakCopy(const std::u16string &article, bool wordComplete)
     return w;
 }
 
-namespace {
+namespace
+{
 
 // Characters a..b, 1-based and inclusive, cut at the end of src.
 std::u16string mid(const std::u16string &src, std::int64_t a, std::int64_t b)
@@ -91,7 +93,8 @@ std::u16string run(const std::u16string &text, std::int16_t size, bool byCharact
     return out;
 }
 
-namespace {
+namespace
+{
 
 // The number without its surrounding spaces, when the text is one.
 std::optional<std::string> numberPart(const std::u16string &text)

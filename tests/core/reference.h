@@ -9,7 +9,8 @@
 #include <string>
 #include <utility>
 
-namespace reference {
+namespace reference
+{
 
 std::u16string breakCopy(const std::u16string &article, bool wordComplete);
 

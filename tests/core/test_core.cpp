@@ -5,12 +5,13 @@
 #include "segment/segmenters.h"
 
 #include <QTest>
-
 #include <random>
 
 using namespace tavrinel;
+using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 std::u16string u16(const QString &text)
 {
@@ -24,16 +25,17 @@ QString q(std::u16string_view text)
 
 // Articles mixing everything a pasted text can hold: Latin and CJK letters, full-width
 // punctuation that never breaks, CR LF, tabs, surrogate pairs, runs of breaks, spaces at the ends.
-class ArticleMaker {
+class ArticleMaker
+{
 public:
     explicit ArticleMaker(std::uint32_t seed) : random_(seed) {}
 
     std::u16string article(std::size_t maxPieces)
     {
         static const std::u16string_view pieces[] = {
-            u"a",  u"Word", u"e",  u"你", u"好世界", u"\u3002", u"\uFF0C", u"\uFF01", u"\u3000",
-            u".",  u"?",    u"!",  u";",  u",",      u":",      u" ",      u"  ",     u"...",
-            u"?!", u"\r\n", u"\n", u"\t", u"\U0001F600", u"<", u"&",      u"\u00A0", u"x",
+            u"a",  u"Word", u"e",  u"你", u"好世界",     u"\u3002", u"\uFF0C", u"\uFF01", u"\u3000",
+            u".",  u"?",    u"!",  u";",  u",",          u":",      u" ",      u"  ",     u"...",
+            u"?!", u"\r\n", u"\n", u"\t", u"\U0001F600", u"<",      u"&",      u"\u00A0", u"x",
         };
         std::u16string text;
         const std::size_t count = pick(maxPieces + 1);
@@ -46,7 +48,8 @@ public:
 
     std::int16_t size()
     {
-        static const std::int16_t fixed[] = {-32768, -5, -1, 0, 1, 2, 3, 4, 5, 7, 10, 16, 50, 32767};
+        static const std::int16_t fixed[] = {-32768, -5, -1, 0,  1,  2,  3,
+                                             4,      5,  7,  10, 16, 50, 32767};
         if (pick(3) == 0)
             return static_cast<std::int16_t>(static_cast<int>(pick(65536)) - 32768);
         return fixed[pick(std::size(fixed))];
@@ -72,7 +75,8 @@ GenerationSettings settingsFor(std::int16_t size, bool byCharacters, bool wordCo
 
 } // namespace
 
-class TestCore : public QObject {
+class TestCore : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -101,35 +105,35 @@ void TestCore::characterSegmenter_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("next");
 
-    const QString hello = u"Hello world. This is a test. End."_qs;
-    QTest::newRow("sentence first") << hello << 10 << 1 << 1 << u"Hello world."_qs << 13;
-    QTest::newRow("sentence second") << hello << 10 << 13 << 1 << u" This is a test."_qs << 29;
-    QTest::newRow("sentence rest") << hello << 10 << 29 << 1 << u" End."_qs << 34;
-    QTest::newRow("word first") << hello << 10 << 1 << 2 << u"Hello world."_qs << 13;
-    QTest::newRow("word second") << hello << 10 << 13 << 2 << u" This is a "_qs << 24;
-    QTest::newRow("word third") << hello << 10 << 24 << 2 << u"test. End."_qs << 34;
-    QTest::newRow("shorter than N") << u"abc"_qs << 10 << 1 << 1 << u"abc"_qs << 4;
+    const QString hello = u"Hello world. This is a test. End."_s;
+    QTest::newRow("sentence first") << hello << 10 << 1 << 1 << u"Hello world."_s << 13;
+    QTest::newRow("sentence second") << hello << 10 << 13 << 1 << u" This is a test."_s << 29;
+    QTest::newRow("sentence rest") << hello << 10 << 29 << 1 << u" End."_s << 34;
+    QTest::newRow("word first") << hello << 10 << 1 << 2 << u"Hello world."_s << 13;
+    QTest::newRow("word second") << hello << 10 << 13 << 2 << u" This is a "_s << 24;
+    QTest::newRow("word third") << hello << 10 << 24 << 2 << u"test. End."_s << 34;
+    QTest::newRow("shorter than N") << u"abc"_s << 10 << 1 << 1 << u"abc"_s << 4;
     QTest::newRow("N = 1 takes all") << hello << 1 << 1 << 1 << hello << 34;
     QTest::newRow("N = 0 takes all") << hello << 0 << 1 << 2 << hello << 34;
     QTest::newRow("N < 0 takes all") << hello << -5 << 1 << 1 << hello << 34;
-    QTest::newRow("aaa b first") << u"aaa b"_qs << 3 << 1 << 2 << u"aaa "_qs << 5;
-    QTest::newRow("aaa b second") << u"aaa b"_qs << 3 << 5 << 2 << u"b"_qs << 6;
-    QTest::newRow("Hi. X first") << u"Hi. X"_qs << 2 << 1 << 1 << u"Hi."_qs << 4;
-    QTest::newRow("Hi. X second") << u"Hi. X"_qs << 2 << 4 << 1 << u" X"_qs << 6;
-    QTest::newRow("N+1 left is taken whole") << u"abcdefghijk."_qs << 10 << 1 << 1
-                                             << u"abcdefghijk."_qs << 13;
-    QTest::newRow("break is the Nth character") << u"abcd.fghijklmn"_qs << 5 << 1 << 1
-                                                << u"abcd."_qs << 6;
-    QTest::newRow("no break: appended dot") << u"abcdefghijklmn"_qs << 3 << 1 << 1
-                                            << u"abcdefghijklmn"_qs << 16;
+    QTest::newRow("aaa b first") << u"aaa b"_s << 3 << 1 << 2 << u"aaa "_s << 5;
+    QTest::newRow("aaa b second") << u"aaa b"_s << 3 << 5 << 2 << u"b"_s << 6;
+    QTest::newRow("Hi. X first") << u"Hi. X"_s << 2 << 1 << 1 << u"Hi."_s << 4;
+    QTest::newRow("Hi. X second") << u"Hi. X"_s << 2 << 4 << 1 << u" X"_s << 6;
+    QTest::newRow("N+1 left is taken whole")
+        << u"abcdefghijk."_s << 10 << 1 << 1 << u"abcdefghijk."_s << 13;
+    QTest::newRow("break is the Nth character")
+        << u"abcd.fghijklmn"_s << 5 << 1 << 1 << u"abcd."_s << 6;
+    QTest::newRow("no break: appended dot")
+        << u"abcdefghijklmn"_s << 3 << 1 << 1 << u"abcdefghijklmn"_s << 16;
     QTest::newRow("full-width never breaks")
-        << u"\u4F60\u597D\u3002\u4E16\u754C\uFF0C\u518D\u89C1\uFF01"_qs << 2 << 1 << 2
-        << u"\u4F60\u597D\u3002\u4E16\u754C\uFF0C\u518D\u89C1\uFF01"_qs << 11;
-    QTest::newRow("ctype 0 is sentence") << hello << 10 << 13 << 0 << u" This is a test."_qs << 29;
-    QTest::newRow("question mark kept") << u"Why not? Yes sir."_qs << 4 << 1 << 1 << u"Why not?"_qs
-                                        << 9;
-    QTest::newRow("line break is no break") << u"ab\r\ncd\r\nef. gh"_qs << 3 << 1 << 2
-                                            << u"ab\r\ncd\r\nef."_qs << 12;
+        << u"\u4F60\u597D\u3002\u4E16\u754C\uFF0C\u518D\u89C1\uFF01"_s << 2 << 1 << 2
+        << u"\u4F60\u597D\u3002\u4E16\u754C\uFF0C\u518D\u89C1\uFF01"_s << 11;
+    QTest::newRow("ctype 0 is sentence") << hello << 10 << 13 << 0 << u" This is a test."_s << 29;
+    QTest::newRow("question mark kept")
+        << u"Why not? Yes sir."_s << 4 << 1 << 1 << u"Why not?"_s << 9;
+    QTest::newRow("line break is no break")
+        << u"ab\r\ncd\r\nef. gh"_s << 3 << 1 << 2 << u"ab\r\ncd\r\nef."_s << 12;
     QTest::newRow("past the end") << hello << 10 << 40 << 1 << QString() << 34;
 }
 
@@ -156,22 +160,22 @@ void TestCore::sentenceSegmenter_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("next");
 
-    const QString letters = u"A. B. C. D. E."_qs;
-    QTest::newRow("A B") << letters << 2 << 1 << u"A. B."_qs << 6;
-    QTest::newRow("C D") << letters << 2 << 6 << u" C. D."_qs << 12;
-    QTest::newRow("E") << letters << 2 << 12 << u" E."_qs << 15;
-    const QString numbers = u"One. Two. Three. Four. Five"_qs;
-    QTest::newRow("One Two") << numbers << 2 << 1 << u"One. Two."_qs << 10;
-    QTest::newRow("Three Four") << numbers << 2 << 10 << u" Three. Four."_qs << 23;
-    QTest::newRow("Five, unclosed") << numbers << 2 << 23 << u" Five"_qs << 29;
-    QTest::newRow("x.") << u"x.y.z"_qs << 1 << 1 << u"x."_qs << 3;
-    QTest::newRow("y.") << u"x.y.z"_qs << 1 << 3 << u"y."_qs << 5;
-    QTest::newRow("z") << u"x.y.z"_qs << 1 << 5 << u"z"_qs << 7;
-    QTest::newRow("Wait..") << u"Wait... what?"_qs << 2 << 1 << u"Wait.."_qs << 7;
-    QTest::newRow(". what?") << u"Wait... what?"_qs << 2 << 7 << u". what?"_qs << 14;
+    const QString letters = u"A. B. C. D. E."_s;
+    QTest::newRow("A B") << letters << 2 << 1 << u"A. B."_s << 6;
+    QTest::newRow("C D") << letters << 2 << 6 << u" C. D."_s << 12;
+    QTest::newRow("E") << letters << 2 << 12 << u" E."_s << 15;
+    const QString numbers = u"One. Two. Three. Four. Five"_s;
+    QTest::newRow("One Two") << numbers << 2 << 1 << u"One. Two."_s << 10;
+    QTest::newRow("Three Four") << numbers << 2 << 10 << u" Three. Four."_s << 23;
+    QTest::newRow("Five, unclosed") << numbers << 2 << 23 << u" Five"_s << 29;
+    QTest::newRow("x.") << u"x.y.z"_s << 1 << 1 << u"x."_s << 3;
+    QTest::newRow("y.") << u"x.y.z"_s << 1 << 3 << u"y."_s << 5;
+    QTest::newRow("z") << u"x.y.z"_s << 1 << 5 << u"z"_s << 7;
+    QTest::newRow("Wait..") << u"Wait... what?"_s << 2 << 1 << u"Wait.."_s << 7;
+    QTest::newRow(". what?") << u"Wait... what?"_s << 2 << 7 << u". what?"_s << 14;
     QTest::newRow("N = -1 closed") << letters << -1 << 1 << letters << 15;
     QTest::newRow("N = -1 unclosed") << numbers << -1 << 1 << numbers << 29;
-    QTest::newRow("N = 0 takes the rest") << numbers << 0 << 10 << u" Three. Four. Five"_qs << 29;
+    QTest::newRow("N = 0 takes the rest") << numbers << 0 << 10 << u" Three. Four. Five"_s << 29;
     QTest::newRow("N = 0 closed") << letters << 0 << 1 << letters << 15;
     QTest::newRow("past the end") << letters << 3 << 16 << QString() << 15;
 }
@@ -198,35 +202,35 @@ void TestCore::generationRun_data()
     QTest::addColumn<bool>("converts");
     QTest::addColumn<QString>("paragraphs");
 
-    const QString hello = u"Hello world. This is a test. End."_qs;
+    const QString hello = u"Hello world. This is a test. End."_s;
     QTest::newRow("sentence-complete")
-        << u"10"_qs << hello << true << false << true
-        << u"<p>Hello world.</p><p> This is a test.</p><p> End.</p>"_qs;
-    QTest::newRow("word-complete")
-        << u"10"_qs << hello << true << true << true
-        << u"<p>Hello world.</p><p> This is a </p><p>test. End.</p>"_qs;
-    QTest::newRow("aaa b") << u"3"_qs << u"aaa b"_qs << true << true << true
-                           << u"<p>aaa </p><p>b</p>"_qs;
-    QTest::newRow("empty article") << u"10"_qs << QString() << true << false << true << QString();
-    QTest::newRow("spaces only") << u"10"_qs << u"    "_qs << false << false << true << QString();
+        << u"10"_s << hello << true << false << true
+        << u"<p>Hello world.</p><p> This is a test.</p><p> End.</p>"_s;
+    QTest::newRow("word-complete") << u"10"_s << hello << true << true << true
+                                   << u"<p>Hello world.</p><p> This is a </p><p>test. End.</p>"_s;
+    QTest::newRow("aaa b") << u"3"_s << u"aaa b"_s << true << true << true
+                           << u"<p>aaa </p><p>b</p>"_s;
+    QTest::newRow("empty article") << u"10"_s << QString() << true << false << true << QString();
+    QTest::newRow("spaces only") << u"10"_s << u"    "_s << false << false << true << QString();
     QTest::newRow("trimmed of spaces only")
-        << u"10"_qs << u"  \tab. \r\n  "_qs << true << false << true << u"<p>\tab. \r\n</p>"_qs;
+        << u"10"_s << u"  \tab. \r\n  "_s << true << false << true << u"<p>\tab. \r\n</p>"_s;
     QTest::newRow("sentences ignore word-complete")
-        << u"2"_qs << u"A, b. C: d. E f."_qs << false << true << true
-        << u"<p>A, b. C: d.</p><p> E f.</p>"_qs;
-    QTest::newRow("no escaping") << u"1"_qs << u"a<b & c>d"_qs << true << false << true
-                                 << u"<p>a<b & c>d</p>"_qs;
-    QTest::newRow("full-width only") << u"2"_qs << u"\u4F60\u597D\u3002\u4E16\u754C\u3002"_qs
-                                     << true << true << true
-                                     << u"<p>\u4F60\u597D\u3002\u4E16\u754C\u3002</p>"_qs;
-    QTest::newRow("size with spaces") << u" 12 "_qs << hello << true << false << true
-                                      << u"<p>Hello world.</p><p> This is a test.</p><p> End.</p>"_qs;
-    QTest::newRow("2.5 is 2") << u"2.5"_qs << u"x.y.z"_qs << false << false << true
-                              << u"<p>x.y.</p><p>z</p>"_qs;
-    QTest::newRow("sentence N = 0") << u"0"_qs << u"a. b. c"_qs << false << false << true
-                                    << u"<p>a. b. c</p>"_qs;
-    QTest::newRow("abc fails") << u"abc"_qs << hello << true << false << false << QString();
-    QTest::newRow("40000 fails") << u"40000"_qs << hello << true << false << false << QString();
+        << u"2"_s << u"A, b. C: d. E f."_s << false << true << true
+        << u"<p>A, b. C: d.</p><p> E f.</p>"_s;
+    QTest::newRow("no escaping") << u"1"_s << u"a<b & c>d"_s << true << false << true
+                                 << u"<p>a<b & c>d</p>"_s;
+    QTest::newRow("full-width only")
+        << u"2"_s << u"\u4F60\u597D\u3002\u4E16\u754C\u3002"_s << true << true << true
+        << u"<p>\u4F60\u597D\u3002\u4E16\u754C\u3002</p>"_s;
+    QTest::newRow("size with spaces")
+        << u" 12 "_s << hello << true << false << true
+        << u"<p>Hello world.</p><p> This is a test.</p><p> End.</p>"_s;
+    QTest::newRow("2.5 is 2") << u"2.5"_s << u"x.y.z"_s << false << false << true
+                              << u"<p>x.y.</p><p>z</p>"_s;
+    QTest::newRow("sentence N = 0")
+        << u"0"_s << u"a. b. c"_s << false << false << true << u"<p>a. b. c</p>"_s;
+    QTest::newRow("abc fails") << u"abc"_s << hello << true << false << false << QString();
+    QTest::newRow("40000 fails") << u"40000"_s << hello << true << false << false << QString();
 }
 
 void TestCore::generationRun()
@@ -250,40 +254,40 @@ void TestCore::sizeConversion_data()
     QTest::addColumn<bool>("converts");
     QTest::addColumn<int>("value");
 
-    QTest::newRow("12") << u"12"_qs << true << true << 12;
-    QTest::newRow("spaces around") << u"  12 "_qs << true << true << 12;
-    QTest::newRow("-3") << u"-3"_qs << true << true << -3;
-    QTest::newRow("+5") << u"+5"_qs << true << true << 5;
-    QTest::newRow("2.5 to even") << u"2.5"_qs << true << true << 2;
-    QTest::newRow("3.5 to even") << u"3.5"_qs << true << true << 4;
-    QTest::newRow(".5 to even") << u".5"_qs << true << true << 0;
-    QTest::newRow("-2.5 to even") << u"-2.5"_qs << true << true << -2;
-    QTest::newRow("just over half") << u"2.5000000000000000000001"_qs << true << true << 3;
-    QTest::newRow("just under half") << u"2.4999999999999999999999"_qs << true << true << 2;
-    QTest::newRow("trailing point") << u"12."_qs << true << true << 12;
-    QTest::newRow("+.5") << u"+.5"_qs << true << true << 0;
-    QTest::newRow("leading zeros") << u"0000032767"_qs << true << true << 32767;
-    QTest::newRow("max") << u"32767.4"_qs << true << true << 32767;
-    QTest::newRow("max rounds over") << u"32767.5"_qs << true << false << 0;
-    QTest::newRow("min") << u"-32768"_qs << true << true << -32768;
-    QTest::newRow("min half to even") << u"-32768.5"_qs << true << true << -32768;
-    QTest::newRow("min rounds under") << u"-32768.6"_qs << true << false << 0;
-    QTest::newRow("40000") << u"40000"_qs << true << false << 0;
-    QTest::newRow("huge") << u"123456789012345678901234567890"_qs << true << false << 0;
+    QTest::newRow("12") << u"12"_s << true << true << 12;
+    QTest::newRow("spaces around") << u"  12 "_s << true << true << 12;
+    QTest::newRow("-3") << u"-3"_s << true << true << -3;
+    QTest::newRow("+5") << u"+5"_s << true << true << 5;
+    QTest::newRow("2.5 to even") << u"2.5"_s << true << true << 2;
+    QTest::newRow("3.5 to even") << u"3.5"_s << true << true << 4;
+    QTest::newRow(".5 to even") << u".5"_s << true << true << 0;
+    QTest::newRow("-2.5 to even") << u"-2.5"_s << true << true << -2;
+    QTest::newRow("just over half") << u"2.5000000000000000000001"_s << true << true << 3;
+    QTest::newRow("just under half") << u"2.4999999999999999999999"_s << true << true << 2;
+    QTest::newRow("trailing point") << u"12."_s << true << true << 12;
+    QTest::newRow("+.5") << u"+.5"_s << true << true << 0;
+    QTest::newRow("leading zeros") << u"0000032767"_s << true << true << 32767;
+    QTest::newRow("max") << u"32767.4"_s << true << true << 32767;
+    QTest::newRow("max rounds over") << u"32767.5"_s << true << false << 0;
+    QTest::newRow("min") << u"-32768"_s << true << true << -32768;
+    QTest::newRow("min half to even") << u"-32768.5"_s << true << true << -32768;
+    QTest::newRow("min rounds under") << u"-32768.6"_s << true << false << 0;
+    QTest::newRow("40000") << u"40000"_s << true << false << 0;
+    QTest::newRow("huge") << u"123456789012345678901234567890"_s << true << false << 0;
     QTest::newRow("empty") << QString() << false << false << 0;
-    QTest::newRow("spaces only") << u"   "_qs << false << false << 0;
-    QTest::newRow("abc") << u"abc"_qs << false << false << 0;
-    QTest::newRow("sign only") << u"-"_qs << false << false << 0;
-    QTest::newRow("point only") << u"."_qs << false << false << 0;
-    QTest::newRow("space inside") << u"1 2"_qs << false << false << 0;
-    QTest::newRow("sign then space") << u"- 3"_qs << false << false << 0;
-    QTest::newRow("two points") << u"1.2.3"_qs << false << false << 0;
-    QTest::newRow("exponent") << u"1e3"_qs << false << false << 0;
-    QTest::newRow("separator") << u"1,000"_qs << false << false << 0;
-    QTest::newRow("hex") << u"0x10"_qs << false << false << 0;
-    QTest::newRow("tab") << u"\t12"_qs << false << false << 0;
-    QTest::newRow("ideographic space") << u"12\u3000"_qs << false << false << 0;
-    QTest::newRow("full-width digits") << u"\uFF11\uFF12"_qs << false << false << 0;
+    QTest::newRow("spaces only") << u"   "_s << false << false << 0;
+    QTest::newRow("abc") << u"abc"_s << false << false << 0;
+    QTest::newRow("sign only") << u"-"_s << false << false << 0;
+    QTest::newRow("point only") << u"."_s << false << false << 0;
+    QTest::newRow("space inside") << u"1 2"_s << false << false << 0;
+    QTest::newRow("sign then space") << u"- 3"_s << false << false << 0;
+    QTest::newRow("two points") << u"1.2.3"_s << false << false << 0;
+    QTest::newRow("exponent") << u"1e3"_s << false << false << 0;
+    QTest::newRow("separator") << u"1,000"_s << false << false << 0;
+    QTest::newRow("hex") << u"0x10"_s << false << false << 0;
+    QTest::newRow("tab") << u"\t12"_s << false << false << 0;
+    QTest::newRow("ideographic space") << u"12\u3000"_s << false << false << 0;
+    QTest::newRow("full-width digits") << u"\uFF11\uFF12"_s << false << false << 0;
 }
 
 void TestCore::sizeConversion()
@@ -307,17 +311,17 @@ void TestCore::statistics_data()
     QTest::addColumn<qint64>("sentences");
     QTest::addColumn<bool>("tooShort");
 
-    QTest::newRow("four sentences") << u"Hi? Yes! No; ok."_qs << 16LL << 4LL << false;
-    QTest::newRow("unclosed") << u"Hello"_qs << 5LL << 1LL << true;
-    QTest::newRow("a.b") << u"a.b"_qs << 3LL << 2LL << true;
-    QTest::newRow("dots") << u"..."_qs << 3LL << 3LL << true;
-    QTest::newRow("trailing space") << u"a. "_qs << 3LL << 2LL << true;
+    QTest::newRow("four sentences") << u"Hi? Yes! No; ok."_s << 16LL << 4LL << false;
+    QTest::newRow("unclosed") << u"Hello"_s << 5LL << 1LL << true;
+    QTest::newRow("a.b") << u"a.b"_s << 3LL << 2LL << true;
+    QTest::newRow("dots") << u"..."_s << 3LL << 3LL << true;
+    QTest::newRow("trailing space") << u"a. "_s << 3LL << 2LL << true;
     QTest::newRow("empty") << QString() << 0LL << 1LL << true;
-    QTest::newRow("six") << u"abcdef"_qs << 6LL << 1LL << false;
-    QTest::newRow("CR LF counts two") << u"ab\r\ncd"_qs << 6LL << 1LL << false;
-    QTest::newRow("word breaks are no sentences") << u"a, b: c d"_qs << 9LL << 1LL << false;
-    QTest::newRow("full-width") << u"\u4F60\u597D\u3002\u4E16\u754C\uFF01"_qs << 6LL << 1LL << false;
-    QTest::newRow("surrogate pair counts two") << u"\U0001F600\U0001F600."_qs << 5LL << 1LL << true;
+    QTest::newRow("six") << u"abcdef"_s << 6LL << 1LL << false;
+    QTest::newRow("CR LF counts two") << u"ab\r\ncd"_s << 6LL << 1LL << false;
+    QTest::newRow("word breaks are no sentences") << u"a, b: c d"_s << 9LL << 1LL << false;
+    QTest::newRow("full-width") << u"\u4F60\u597D\u3002\u4E16\u754C\uFF01"_s << 6LL << 1LL << false;
+    QTest::newRow("surrogate pair counts two") << u"\U0001F600\U0001F600."_s << 5LL << 1LL << true;
 }
 
 void TestCore::statistics()
@@ -366,7 +370,8 @@ void TestCore::runsAgreeWithDefinitionAndKeepTheArticle()
         const GenerationSettings settings = settingsFor(size, byCharacters, wordComplete);
 
         std::vector<std::u16string_view> paragraphs;
-        forEachParagraph(article, settings, [&](std::u16string_view p) { paragraphs.push_back(p); });
+        forEachParagraph(article, settings,
+                         [&](std::u16string_view p) { paragraphs.push_back(p); });
         std::u16string joined;
         std::u16string wrapped;
         for (const auto p : paragraphs) {
@@ -396,7 +401,8 @@ void TestCore::sizeConversionAgreesWithFloatingPoint()
         std::u16string text;
         const int length = std::uniform_int_distribution<int>(0, 9)(random);
         for (int i = 0; i < length; ++i)
-            text += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+            text += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() -
+                                                                               1)(random)];
         const auto fast = convertSize(text);
         const auto slow = reference::convertSize(text);
         QVERIFY2(fast == slow, qPrintable(q(text)));
@@ -411,8 +417,8 @@ void TestCore::longArticleRunsInOnePass()
     for (int i = 0; i < 200000; ++i)
         article += u"Ab, cd. ";
     for (const auto byCharacters : {true, false}) {
-        const auto settings = settingsFor(1 + static_cast<std::int16_t>(byCharacters), byCharacters,
-                                          true);
+        const auto settings =
+            settingsFor(1 + static_cast<std::int16_t>(byCharacters), byCharacters, true);
         const std::u16string text = wrapParagraphs(trimSpaces(article), settings);
         QVERIFY(text.size() > article.size());
     }

@@ -1,0 +1,92 @@
+// Benchmarks of the paragraph core on sample articles of growing size. The run and the counts
+// must grow linearly with the article (see the reported complexity).
+
+#include "checks/checks.h"
+#include "generate/run.h"
+#include "sample_article.h"
+
+#include <QString>
+#include <benchmark/benchmark.h>
+
+namespace
+{
+
+std::u16string article(std::size_t bytes)
+{
+    return QString::fromUtf8(sampleArticle(bytes)).toStdU16String();
+}
+
+tavrinel::GenerationSettings settings(tavrinel::SplitMode split, tavrinel::Completeness mode)
+{
+    tavrinel::GenerationSettings chosen;
+    chosen.split = split;
+    chosen.completeness = mode;
+    chosen.size = 10;
+    return chosen;
+}
+
+void runWith(benchmark::State &state, const tavrinel::GenerationSettings &chosen)
+{
+    const std::u16string text = article(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        std::u16string paragraphs = tavrinel::wrapParagraphs(text, chosen);
+        benchmark::DoNotOptimize(paragraphs.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size() * 2));
+    state.SetComplexityN(static_cast<std::int64_t>(text.size()));
+}
+
+void runByWords(benchmark::State &state)
+{
+    runWith(state, settings(tavrinel::SplitMode::ByCharacters, tavrinel::Completeness::Word));
+}
+
+void runBySentenceEnds(benchmark::State &state)
+{
+    runWith(state, settings(tavrinel::SplitMode::ByCharacters, tavrinel::Completeness::Sentence));
+}
+
+void runBySentences(benchmark::State &state)
+{
+    runWith(state, settings(tavrinel::SplitMode::BySentences, tavrinel::Completeness::Sentence));
+}
+
+// What leaving the article box costs: both counts of the box's text.
+void countArticle(benchmark::State &state)
+{
+    const std::u16string text = article(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tavrinel::characterCount(text));
+        benchmark::DoNotOptimize(tavrinel::sentenceCount(text));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size() * 2));
+    state.SetComplexityN(static_cast<std::int64_t>(text.size()));
+}
+
+constexpr std::int64_t smallest = 1 << 20;
+constexpr std::int64_t largest = 64 << 20;
+
+} // namespace
+
+BENCHMARK(runByWords)
+    ->RangeMultiplier(8)
+    ->Range(smallest, largest)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(runBySentenceEnds)
+    ->RangeMultiplier(8)
+    ->Range(smallest, largest)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(runBySentences)
+    ->RangeMultiplier(8)
+    ->Range(smallest, largest)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(countArticle)
+    ->RangeMultiplier(8)
+    ->Range(smallest, largest)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+BENCHMARK_MAIN();

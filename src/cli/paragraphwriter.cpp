@@ -1,0 +1,48 @@
+#include "paragraphwriter.h"
+
+namespace tavrinel::cli
+{
+
+ParagraphWriter::ParagraphWriter(QIODevice &device)
+    : device_(device), encoder_(QStringEncoder::Utf8),
+      block_(std::make_unique_for_overwrite<char16_t[]>(blockUnits))
+{
+    bytes_.resize(encoder_.requiredSpace(blockUnits));
+}
+
+void ParagraphWriter::addOverflowing(std::u16string_view paragraph)
+{
+    flush();
+    if (paragraph.size() + tagUnits <= blockUnits)
+        return add(paragraph);
+    // Longer than a block: encoded straight from the article, a block's worth at a time. The
+    // encoder keeps state between calls, so a surrogate pair may straddle two of them.
+    encodeAndWrite(paragraphOpen);
+    for (; !paragraph.empty(); paragraph.remove_prefix(std::min(blockUnits, paragraph.size())))
+        encodeAndWrite(paragraph.substr(0, blockUnits));
+    encodeAndWrite(paragraphClose);
+}
+
+void ParagraphWriter::flush()
+{
+    encodeAndWrite({block_.get(), used_});
+    used_ = 0;
+}
+
+void ParagraphWriter::encodeAndWrite(std::u16string_view units)
+{
+    if (units.empty() || failed_)
+        return;
+    const QStringView text(units.data(), static_cast<qsizetype>(units.size()));
+    const char *end = encoder_.appendToBuffer(bytes_.data(), text);
+    const qint64 length = end - bytes_.constData();
+    failed_ = device_.write(bytes_.constData(), length) != length;
+}
+
+bool ParagraphWriter::finish()
+{
+    flush();
+    return !failed_;
+}
+
+} // namespace tavrinel::cli

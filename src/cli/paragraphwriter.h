@@ -1,0 +1,59 @@
+#pragma once
+
+#include "generate/run.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QStringEncoder>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace tavrinel::cli
+{
+
+// Streams the paragraph text to a device as UTF-8. Wrapped paragraphs are copied into a block of
+// UTF-16 that stays in cache; each full block is encoded in one go into a reused byte buffer and
+// written. Nothing is allocated per paragraph and the whole result is never held in memory.
+class ParagraphWriter
+{
+public:
+    explicit ParagraphWriter(QIODevice &device);
+
+    void add(std::u16string_view paragraph)
+    {
+        if (paragraph.size() + tagUnits > blockUnits - used_)
+            return addOverflowing(paragraph);
+        char16_t *out = block_.get() + used_;
+        out = put(out, paragraphOpen);
+        out = put(out, paragraph);
+        out = put(out, paragraphClose);
+        used_ = static_cast<std::size_t>(out - block_.get());
+    }
+
+    // Writes what is left; false when any write failed (errorString() of the device says why).
+    bool finish();
+
+private:
+    static char16_t *put(char16_t *out, std::u16string_view text)
+    {
+        std::memcpy(out, text.data(), text.size() * sizeof(char16_t));
+        return out + text.size();
+    }
+
+    void addOverflowing(std::u16string_view paragraph);
+    void flush();
+    void encodeAndWrite(std::u16string_view units);
+
+    static constexpr std::size_t blockUnits = 64 * 1024;
+    static constexpr std::size_t tagUnits = paragraphOpen.size() + paragraphClose.size();
+
+    QIODevice &device_;
+    QStringEncoder encoder_;
+    std::unique_ptr<char16_t[]> block_;
+    std::size_t used_ = 0;
+    QByteArray bytes_;
+    bool failed_ = false;
+};
+
+} // namespace tavrinel::cli

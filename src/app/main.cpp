@@ -1,0 +1,24 @@
+#include "ui/language.h"
+#include "ui/mainwindow.h"
+#include "ui/qtprompt.h"
+
+#include <QApplication>
+#include <QTranslator>
+
+using namespace Qt::StringLiterals;
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // The name, not a display name: Qt would append a display name to the window's caption.
+    QApplication::setApplicationName(u"Tavrinel"_s);
+    QApplication::setApplicationVersion(QStringLiteral(TAVRINEL_VERSION_TEXT));
+
+    QTranslator qtTranslator;
+    tavrinel::useChineseLanguage(app, qtTranslator); // without it only standard buttons differ
+
+    tavrinel::QtPrompt prompt;
+    tavrinel::MainWindow window(prompt);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <functional>
+
+// Waits in the event loop for a modal widget of the given kind and hands it to `answer`, which
+// must close it. A modal that does not show up within the deadline is given up; one of another
+// kind is closed so the test cannot hang. Returns a flag that tells whether the answer ran.
+template<class Modal>
+std::shared_ptr<bool> answerModal(std::function<void(Modal *)> answer, int deadlineMs = 10000)
+{
+    auto answered = std::make_shared<bool>(false);
+    auto *timer = new QTimer(qApp);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        QWidget *modal = QApplication::activeModalWidget();
+        auto *wanted = qobject_cast<Modal *>(modal);
+        const bool late = clock->hasExpired(deadlineMs);
+        if ((!wanted || !wanted->isVisible()) && !late)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (wanted && wanted->isVisible()) {
+            *answered = true;
+            answer(wanted);
+        } else if (modal) {
+            modal->close();
+        }
+    });
+    timer->start();
+    return answered;
+}

@@ -1,0 +1,842 @@
+#include "fakeprompt.h"
+#include "modalanswer.h"
+#include "ui/language.h"
+#include "ui/mainwindow.h"
+#include "ui/qtprompt.h"
+
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTranslator>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using tavrinel::MainWindow;
+using tavrinel::MessageIcon;
+
+namespace
+{
+
+const QString tooShortText = u"文章内容太短，没有意义，请输入恰当的文章内容"_s;
+const QString sizeText = u"数量标准必须为整数"_s;
+const QString offeredName = u"文章分割后内容.txt"_s;
+
+QString captionOf(const QWidget *widget)
+{
+    if (auto *label = qobject_cast<const QLabel *>(widget))
+        return label->text();
+    if (auto *button = qobject_cast<const QAbstractButton *>(widget))
+        return button->text();
+    if (auto *frame = qobject_cast<const QGroupBox *>(widget))
+        return frame->title();
+    if (auto *line = qobject_cast<const QLineEdit *>(widget))
+        return line->text();
+    if (auto *box = qobject_cast<const QPlainTextEdit *>(widget))
+        return box->toPlainText();
+    return u"?"_s;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A folder in which this process cannot create files. Root ignores permission bits, so there
+// the kernel's /proc stands in.
+QString readOnlyFolder(const QTemporaryDir &dir)
+{
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QFile probe(dir.filePath(u"probe"_s));
+    if (!probe.open(QIODevice::WriteOnly))
+        return dir.path();
+    probe.remove();
+    return u"/proc"_s;
+}
+
+} // namespace
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestWindow(bool chinese) : chinese_(chinese) {}
+
+private slots:
+    void init();
+    void cleanup();
+
+    void controls_data();
+    void controls();
+    void startState();
+    void countLabelsStyle_data();
+    void countLabelsStyle();
+    void focusChain();
+    void tabVisits_data();
+    void tabVisits();
+    void arrowsMoveWithinGroup();
+
+    void statistics_data();
+    void statistics();
+    void sizeCheck_data();
+    void sizeCheck();
+    void onlyRealFocusLossesCheck_data();
+    void onlyRealFocusLossesCheck();
+    void noPingPongBetweenBadBoxes_data();
+    void noPingPongBetweenBadBoxes();
+    void clear_data();
+    void clear();
+    void splitModeSwitch();
+
+    void generate_data();
+    void generate();
+    void generateOffersNameEachTime();
+    void blankNameWritesNothing_data();
+    void blankNameWritesNothing();
+    void saveFailure();
+    void badSizeOpensNoDialog_data();
+    void badSizeOpensNoDialog();
+    void clickLeavingBadBoxDoesNotSave_data();
+    void clickLeavingBadBoxDoesNotSave();
+    void closeWithCheckPending_data();
+    void closeWithCheckPending();
+
+    void realCheckMessage();
+    void realSaveDialog();
+
+private:
+    template<class T = QWidget> T *child(const char *name) const
+    {
+        auto *widget = window_->findChild<T *>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    QPlainTextEdit *article() const { return child<QPlainTextEdit>("IArticle"); }
+    QLineEdit *sizeBox() const { return child<QLineEdit>("IByNum"); }
+    QRadioButton *option(const char *name) const { return child<QRadioButton>(name); }
+    void showWindow(tavrinel::Prompt &prompt);
+    void settle() const;
+    void focus(QWidget *widget) const;
+
+    bool chinese_;
+    std::unique_ptr<FakePrompt> prompt_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestWindow::showWindow(tavrinel::Prompt &prompt)
+{
+    window_ = std::make_unique<MainWindow>(prompt);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+}
+
+// Lets queued checks and re-activation run.
+void TestWindow::settle() const
+{
+    QTest::qWait(50);
+}
+
+// Moves the focus the way a program does, which is no loss of focus the user made.
+void TestWindow::focus(QWidget *widget) const
+{
+    widget->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), widget);
+    settle();
+}
+
+void TestWindow::init()
+{
+    prompt_ = std::make_unique<FakePrompt>();
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    showWindow(*prompt_);
+}
+
+void TestWindow::cleanup()
+{
+    window_.reset();
+    prompt_.reset();
+    if (dir_)
+        QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    dir_.reset();
+    QCoreApplication::processEvents();
+    QWidgetList open;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->isVisible())
+            open.append(widget);
+    QVERIFY2(open.isEmpty(), "a window was left open");
+}
+
+void TestWindow::controls_data()
+{
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("parentName");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<bool>("takesFocus");
+
+    const QString window = u"window"_s;
+    auto row = [](const char *name, const char *type, const QString &parent, const QString &text,
+                  QRect rect, bool focus) {
+        QTest::newRow(name) << QString::fromLatin1(type) << parent << text << rect << focus;
+    };
+    row("Linput", "QLabel", window, u"输入文章内容"_s, {16, 24, 73, 17}, false);
+    row("IArticle", "QPlainTextEdit", window, QString(), {104, 24, 665, 345}, true);
+    row("Lname", "QLabel", window, u"文章字数"_s, {16, 56, 81, 17}, false);
+    row("LCNum", "QLabel", window, QString(), {16, 72, 73, 17}, false);
+    row("LClause", "QLabel", window, u"文章句数"_s, {16, 136, 81, 17}, false);
+    row("LLNum", "QLabel", window, QString(), {16, 152, 81, 17}, false);
+    row("BtnDo", "QPushButton", window, u"生成"_s, {576, 384, 57, 49}, true);
+    row("Label1", "QLabel", window, u"数量标准"_s, {504, 384, 57, 17}, false);
+    row("IByNum", "QLineEdit", window, u"10"_s, {504, 408, 49, 18}, true);
+    row("RG1", "QGroupBox", window, u"分段形式"_s, {104, 376, 185, 57}, false);
+    row("RG2", "QGroupBox", window, u"完整性"_s, {296, 376, 185, 57}, false);
+    row("OptType0", "QRadioButton", u"RG1"_s, u"按字符数"_s, {8, 24, 81, 25}, true);
+    row("OptType1", "QRadioButton", u"RG1"_s, u"按句子数"_s, {104, 24, 73, 25}, true);
+    row("OptAllow0", "QRadioButton", u"RG2"_s, u"句子完整"_s, {8, 24, 73, 25}, true);
+    row("OptAllow1", "QRadioButton", u"RG2"_s, u"单词完整"_s, {88, 24, 89, 25}, true);
+    row("btnCls", "QPushButton", window, u"清空内容"_s, {8, 184, 73, 33}, true);
+}
+
+void TestWindow::controls()
+{
+    QFETCH(QString, className);
+    QFETCH(QString, parentName);
+    QFETCH(QString, caption);
+    QFETCH(QRect, geometry);
+    QFETCH(bool, takesFocus);
+
+    QWidget *control = child(QTest::currentDataTag());
+    QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
+    QWidget *parent = control->parentWidget();
+    QCOMPARE(parent == window_.get() ? u"window"_s : parent->objectName(), parentName);
+    QCOMPARE(captionOf(control), caption);
+    QCOMPARE(control->geometry(), geometry);
+    QCOMPARE(control->focusPolicy() != Qt::NoFocus, takesFocus);
+    QVERIFY(control->isVisible());
+    QVERIFY(control->isEnabled());
+}
+
+void TestWindow::startState()
+{
+    QCOMPARE(window_->windowTitle(), u"Zentrel"_s);
+    QCOMPARE(window_->size(), QSize(784, 495));
+    const QList<QSize> iconSizes = window_->windowIcon().availableSizes();
+    QVERIFY2(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(32, 32)),
+             "the window icon lacks its 16 and 32 pixel images");
+    QCOMPARE(QApplication::focusWidget(), article());
+    QVERIFY(option("OptType0")->isChecked());
+    QVERIFY(!option("OptType1")->isChecked());
+    QVERIFY(option("OptAllow0")->isChecked());
+    QVERIFY(!option("OptAllow1")->isChecked());
+    QVERIFY(article()->tabChangesFocus());
+    QCOMPARE(article()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(QLocale().language(), QLocale::Chinese);
+    QCOMPARE(QLocale().territory(), QLocale::China);
+}
+
+void TestWindow::countLabelsStyle_data()
+{
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("LCNum") << QColor(128, 0, 0);
+    QTest::newRow("LLNum") << QColor(192, 0, 0);
+}
+
+void TestWindow::countLabelsStyle()
+{
+    QFETCH(QColor, colour);
+    auto *label = child<QLabel>(QTest::currentDataTag());
+    QCOMPARE(label->palette().color(QPalette::WindowText), colour);
+    QVERIFY(label->font().bold());
+    QCOMPARE(label->font().pointSizeF(), 10.5);
+    QCOMPARE(label->font().families().value(0), u"宋体"_s);
+    // Whatever font stands in must draw Chinese.
+    QVERIFY(QFontMetrics(label->font()).inFontUcs4(U'数'));
+}
+
+void TestWindow::focusChain()
+{
+    QStringList chain;
+    QWidget *widget = article();
+    do {
+        if (widget->focusPolicy() != Qt::NoFocus && window_->isAncestorOf(widget))
+            chain.append(widget->objectName());
+        widget = widget->nextInFocusChain();
+    } while (widget != article());
+    const QStringList expected = {u"IArticle"_s, u"BtnDo"_s,     u"IByNum"_s,    u"OptType0"_s,
+                                  u"OptType1"_s, u"OptAllow0"_s, u"OptAllow1"_s, u"btnCls"_s};
+    QCOMPARE(chain, expected);
+}
+
+void TestWindow::tabVisits_data()
+{
+    QTest::addColumn<QString>("select"); // an option clicked first, if any
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<QStringList>("visits");
+
+    QTest::newRow("defaults") << QString() << Qt::Key_Tab
+                              << QStringList{u"BtnDo"_s,     u"IByNum"_s, u"OptType0"_s,
+                                             u"OptAllow0"_s, u"btnCls"_s, u"IArticle"_s};
+    QTest::newRow("backwards") << QString() << Qt::Key_Backtab
+                               << QStringList{u"btnCls"_s, u"OptAllow0"_s, u"OptType0"_s,
+                                              u"IByNum"_s, u"BtnDo"_s,     u"IArticle"_s};
+    QTest::newRow("word complete")
+        << u"OptAllow1"_s << Qt::Key_Tab << QStringList{u"BtnDo"_s,     u"IByNum"_s, u"OptType0"_s,
+                                                        u"OptAllow1"_s, u"btnCls"_s, u"IArticle"_s};
+    // Completeness is disabled when cutting by sentences, so Tab passes it by.
+    QTest::newRow("by sentences") << u"OptType1"_s << Qt::Key_Tab
+                                  << QStringList{u"BtnDo"_s, u"IByNum"_s, u"OptType1"_s,
+                                                 u"btnCls"_s, u"IArticle"_s};
+}
+
+void TestWindow::tabVisits()
+{
+    QFETCH(QString, select);
+    QFETCH(Qt::Key, key);
+    QFETCH(QStringList, visits);
+
+    article()->setPlainText(u"A long enough article."_s);
+    if (!select.isEmpty())
+        child<QRadioButton>(select.toLatin1().constData())->click();
+    focus(article());
+    QStringList visited;
+    for (qsizetype i = 0; i < visits.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        settle();
+        visited.append(QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(visited, visits);
+    QVERIFY(prompt_->messages.isEmpty());
+}
+
+void TestWindow::arrowsMoveWithinGroup()
+{
+    focus(option("OptType0"));
+    QTest::keyClick(option("OptType0"), Qt::Key_Right);
+    QCOMPARE(QApplication::focusWidget(), option("OptType1"));
+    QVERIFY(option("OptType1")->isChecked());
+    QVERIFY(!option("OptAllow0")->isEnabled()); // the arrow selected, and the selection switched
+    QTest::keyClick(option("OptType1"), Qt::Key_Left);
+    QCOMPARE(QApplication::focusWidget(), option("OptType0"));
+    QVERIFY(option("OptType0")->isChecked());
+    QVERIFY(option("OptAllow0")->isEnabled());
+}
+
+void TestWindow::statistics_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<QString>("characters");
+    QTest::addColumn<QString>("sentences");
+    QTest::addColumn<bool>("tooShort");
+
+    QTest::newRow("four sentences") << u"Hi? Yes! No; ok."_s << false << u"16"_s << u"4"_s << false;
+    QTest::newRow("empty") << QString() << false << u"0"_s << u"1"_s << true;
+    QTest::newRow("five characters") << u"Hello"_s << false << u"5"_s << u"1"_s << true;
+    QTest::newRow("six characters") << u"Hello!"_s << false << u"6"_s << u"1"_s << false;
+    QTest::newRow("trailing space") << u"Hello. "_s << false << u"7"_s << u"2"_s << false;
+    QTest::newRow("CR LF counts two") << u"ab\r\ncd"_s << false << u"6"_s << u"1"_s << false;
+    QTest::newRow("LF counts two") << u"ab\ncd"_s << false << u"6"_s << u"1"_s << false;
+    QTest::newRow("pasted CR LF") << u"ab\r\ncd\r\n"_s << true << u"8"_s << u"1"_s << false;
+    QTest::newRow("no-break space") << u"a\u00A0b."_s << false << u"4"_s << u"1"_s << true;
+    QTest::newRow("full-width punctuation")
+        << u"你好。世界！再见"_s << false << u"8"_s << u"1"_s << false;
+    QTest::newRow("surrogate pair") << u"\U0001F600 ok."_s << false << u"6"_s << u"1"_s << false;
+}
+
+void TestWindow::statistics()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, paste);
+    QFETCH(QString, characters);
+    QFETCH(QString, sentences);
+    QFETCH(bool, tooShort);
+
+    if (paste) {
+        QGuiApplication::clipboard()->setText(text);
+        article()->paste();
+    } else {
+        article()->setPlainText(text);
+    }
+    focus(article());
+    QTest::keyClick(article(), Qt::Key_Tab);
+    settle();
+
+    QCOMPARE(child<QLabel>("LCNum")->text(), characters);
+    QCOMPARE(child<QLabel>("LLNum")->text(), sentences);
+    if (tooShort) {
+        QCOMPARE(prompt_->messages.size(), 1);
+        QCOMPARE(prompt_->messages[0].text, tooShortText);
+        QCOMPARE(prompt_->messages[0].caption, u"Tavrinel"_s);
+        QCOMPARE(prompt_->messages[0].icon, MessageIcon::None);
+        QCOMPARE(prompt_->focusWhileOpen.value(0), nullptr); // the window lost the focus
+        QTRY_COMPARE(QApplication::focusWidget(), article());
+    } else {
+        QVERIFY(prompt_->messages.isEmpty());
+        QCOMPARE(QApplication::focusWidget(), child("BtnDo"));
+    }
+}
+
+void TestWindow::sizeCheck_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("bad");
+
+    QTest::newRow("empty") << QString() << true;
+    QTest::newRow("spaces only") << u"   "_s << true;
+    QTest::newRow("letters") << u"abc"_s << true;
+    QTest::newRow("spaces around") << u" 12 "_s << false;
+    QTest::newRow("fraction") << u"2.5"_s << false;
+    QTest::newRow("negative") << u"-3"_s << false;
+    QTest::newRow("out of 16 bits") << u"100000"_s << false;
+}
+
+void TestWindow::sizeCheck()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, bad);
+
+    sizeBox()->setText(text);
+    focus(sizeBox());
+    QTest::keyClick(sizeBox(), Qt::Key_Tab);
+    settle();
+
+    if (bad) {
+        QCOMPARE(prompt_->messages.size(), 1);
+        QCOMPARE(prompt_->messages[0].text, sizeText);
+        QCOMPARE(prompt_->messages[0].caption, u"Tavrinel"_s);
+        QCOMPARE(prompt_->messages[0].icon, MessageIcon::None);
+        QTRY_COMPARE(QApplication::focusWidget(), sizeBox());
+        QCOMPARE(sizeBox()->text(), text); // the check changes nothing
+    } else {
+        QVERIFY(prompt_->messages.isEmpty());
+        QCOMPARE(QApplication::focusWidget(), option("OptType0"));
+    }
+}
+
+void TestWindow::onlyRealFocusLossesCheck_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("messages");
+
+    QTest::newRow("Tab") << u"tab"_s << 1;
+    QTest::newRow("Backtab") << u"backtab"_s << 1;
+    QTest::newRow("mouse on a button") << u"mouse"_s << 1;
+    QTest::newRow("another window activated") << u"deactivate"_s << 0;
+    QTest::newRow("focus moved by the program") << u"program"_s << 0;
+}
+
+// Only the focus changes a user makes set off the check; the window being deactivated or a
+// program moving the focus (as a check does when it hands the focus back) do not.
+void TestWindow::onlyRealFocusLossesCheck()
+{
+    QFETCH(QString, how);
+    QFETCH(int, messages);
+
+    focus(article()); // empty: too short
+    QWidget other;
+    if (how == u"tab") {
+        QTest::keyClick(article(), Qt::Key_Tab);
+    } else if (how == u"backtab") {
+        QTest::keyClick(article(), Qt::Key_Backtab);
+    } else if (how == u"mouse") {
+        QTest::mouseClick(child("btnCls"), Qt::LeftButton);
+    } else if (how == u"deactivate") {
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+    } else {
+        child("BtnDo")->setFocus();
+    }
+    settle();
+    QCOMPARE(prompt_->messages.size(), messages);
+    if (messages > 0)
+        QTRY_COMPARE(QApplication::focusWidget(), article());
+}
+
+void TestWindow::noPingPongBetweenBadBoxes_data()
+{
+    QTest::addColumn<bool>("fromSizeBox");
+    QTest::newRow("size box to article box") << true;
+    QTest::newRow("article box to size box") << false;
+}
+
+// Both boxes hold bad input and the user clicks from one into the other: one message, for the
+// box left, and the focus goes back there for good.
+void TestWindow::noPingPongBetweenBadBoxes()
+{
+    QFETCH(bool, fromSizeBox);
+
+    sizeBox()->setText(u"abc"_s);
+    QWidget *from = fromSizeBox ? static_cast<QWidget *>(sizeBox()) : article();
+    QWidget *to = fromSizeBox ? static_cast<QWidget *>(article()) : sizeBox();
+    focus(from);
+    QTest::mouseClick(to, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::qWait(300);
+
+    QCOMPARE(prompt_->messages.size(), 1);
+    QCOMPARE(prompt_->messages[0].text, fromSizeBox ? sizeText : tooShortText);
+    QTRY_COMPARE(QApplication::focusWidget(), from);
+    QTest::qWait(100);
+    QCOMPARE(prompt_->messages.size(), 1);
+    QCOMPARE(QApplication::focusWidget(), from);
+}
+
+void TestWindow::clear_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("cleared");
+
+    QTest::newRow("article") << u"Some article. Two sentences."_s << true;
+    // The click left a too-short article: the message comes first and the click ends there.
+    QTest::newRow("too short") << u"abc"_s << false;
+}
+
+void TestWindow::clear()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, cleared);
+
+    option("OptType1")->click();
+    sizeBox()->setText(u"7"_s);
+    article()->setPlainText(text);
+    focus(article());
+    QTest::mouseClick(child("btnCls"), Qt::LeftButton);
+    settle();
+
+    QCOMPARE(article()->toPlainText(), cleared ? QString() : text);
+    QCOMPARE(prompt_->messages.size(), cleared ? 0 : 1);
+    if (cleared) {
+        QCOMPARE(child<QLabel>("LCNum")->text(), u"0"_s);
+        QCOMPARE(child<QLabel>("LLNum")->text(), u"0"_s);
+    }
+    // Nothing else changes.
+    QCOMPARE(sizeBox()->text(), u"7"_s);
+    QVERIFY(option("OptType1")->isChecked());
+    QVERIFY(option("OptAllow0")->isChecked());
+}
+
+void TestWindow::splitModeSwitch()
+{
+    option("OptAllow1")->click();
+    option("OptType1")->click();
+    option("OptType1")->click();
+    QVERIFY(!option("OptAllow0")->isEnabled());
+    QVERIFY(!option("OptAllow1")->isEnabled());
+    QVERIFY(option("OptAllow1")->isChecked());
+
+    option("OptType0")->click();
+    QVERIFY(option("OptAllow0")->isEnabled());
+    QVERIFY(option("OptAllow1")->isEnabled());
+    QVERIFY(option("OptAllow1")->isChecked());
+}
+
+void TestWindow::generate_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("completeness");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("paragraphs");
+
+    const QString sample = u"Hello world. This is a test. End."_s;
+    QTest::newRow("characters, sentence complete")
+        << u"OptType0"_s << u"OptAllow0"_s << u"10"_s << sample
+        << u"<p>Hello world.</p><p> This is a test.</p><p> End.</p>"_s;
+    QTest::newRow("characters, word complete")
+        << u"OptType0"_s << u"OptAllow1"_s << u"10"_s << sample
+        << u"<p>Hello world.</p><p> This is a </p><p>test. End.</p>"_s;
+    QTest::newRow("sentences") << u"OptType1"_s << u"OptAllow0"_s << u"2"_s << u"A. B. C. D. E."_s
+                               << u"<p>A. B.</p><p> C. D.</p><p> E.</p>"_s;
+    QTest::newRow("sentences ignore word complete")
+        << u"OptType1"_s << u"OptAllow1"_s << u"2"_s << u"A. B, C. D."_s
+        << u"<p>A. B, C.</p><p> D.</p>"_s;
+    QTest::newRow("size with spaces and fraction")
+        << u"OptType0"_s << u"OptAllow1"_s << u" 2.5 "_s << u"aaa b"_s << u"<p>aaa </p><p>b</p>"_s;
+    QTest::newRow("spaces trimmed") << u"OptType0"_s << u"OptAllow0"_s << u"10"_s
+                                    << u"   Short one.   "_s << u"<p>Short one.</p>"_s;
+    // Line breaks reach the file as CR LF; no-break spaces, Chinese and markup pass unchanged.
+    QTest::newRow("Chinese, CR LF, no-break space")
+        << u"OptType0"_s << u"OptAllow0"_s << u"3"_s << u"第一段。\n第二段\u00A0<b>&好</b>"_s
+        << u"<p>第一段。\r\n第二段\u00A0<b>&好</b></p>"_s;
+    QTest::newRow("empty article")
+        << u"OptType0"_s << u"OptAllow0"_s << u"10"_s << QString() << QString();
+}
+
+void TestWindow::generate()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, completeness);
+    QFETCH(QString, size);
+    QFETCH(QString, text);
+    QFETCH(QString, paragraphs);
+
+    option("OptType0")->click(); // completeness can only be picked while it is enabled
+    child<QRadioButton>(completeness.toLatin1().constData())->click();
+    child<QRadioButton>(mode.toLatin1().constData())->click();
+    sizeBox()->setText(size);
+    article()->setPlainText(text);
+    const QString path = dir_->filePath(offeredName);
+    prompt_->fileNames = {path};
+
+    const QString boxText = article()->document()->toRawText();
+    focus(child("BtnDo"));
+    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+
+    QCOMPARE(prompt_->saveRequests.size(), 1);
+    const tavrinel::SaveFileRequest request = prompt_->saveRequests[0];
+    QCOMPARE(request.title, u"保存文件(*.txt)"_s);
+    QCOMPARE(request.offeredName, offeredName);
+    QCOMPARE(request.filter, u"文本文档(*.txt)"_s);
+    const QByteArray bytes = fileBytes(path);
+    QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
+    QCOMPARE(QString::fromUtf8(bytes), paragraphs);
+    QCOMPARE(prompt_->messages.size(), 1);
+    QCOMPARE(prompt_->messages[0].text, u"文件保存成功！"_s);
+    QCOMPARE(prompt_->messages[0].caption, u"操作提示"_s);
+    QCOMPARE(prompt_->messages[0].icon, MessageIcon::Information);
+    QCOMPARE(article()->document()->toRawText(), boxText); // the window keeps its contents
+}
+
+void TestWindow::generateOffersNameEachTime()
+{
+    article()->setPlainText(u"One. Two."_s);
+    prompt_->fileNames = {dir_->filePath(u"first.txt"_s), dir_->filePath(u"second.txt"_s)};
+    focus(child("BtnDo"));
+    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+    QCOMPARE(prompt_->saveRequests.size(), 2);
+    QCOMPARE(prompt_->saveRequests[1].offeredName, offeredName);
+    QCOMPARE(fileBytes(dir_->filePath(u"second.txt"_s)), QByteArray("<p>One. Two.</p>"));
+}
+
+void TestWindow::blankNameWritesNothing_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("cancelled") << QString();
+    QTest::newRow("spaces") << u"   "_s;
+}
+
+void TestWindow::blankNameWritesNothing()
+{
+    QFETCH(QString, answer);
+    article()->setPlainText(u"Hello world."_s);
+    prompt_->fileNames = {answer};
+    QVERIFY(QDir::setCurrent(dir_->path()));
+    focus(child("BtnDo"));
+    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+    QDir::setCurrent(QDir::tempPath());
+
+    QCOMPARE(prompt_->saveRequests.size(), 1);
+    QVERIFY(prompt_->messages.isEmpty());
+    QVERIFY(QDir(dir_->path()).isEmpty());
+}
+
+// The writer's other failures are tested with it; here the window's side of one.
+void TestWindow::saveFailure()
+{
+    const QString path = readOnlyFolder(*dir_) + u'/' + offeredName;
+    article()->setPlainText(u"Hello world."_s);
+    prompt_->fileNames = {path};
+    focus(child("BtnDo"));
+    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+
+    QCOMPARE(prompt_->messages.size(), 1);
+    const tavrinel::Message message = prompt_->messages[0];
+    QCOMPARE(message.caption, u"操作提示"_s);
+    QCOMPARE(message.icon, MessageIcon::Warning);
+    QVERIFY2(message.text.startsWith(u"文件保存失败"_s), qPrintable(message.text));
+    QVERIFY2(message.text.contains(QDir::toNativeSeparators(path)), qPrintable(message.text));
+    QVERIFY(!QFileInfo(path).isFile());
+}
+
+void TestWindow::badSizeOpensNoDialog_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::newRow("letters") << u"abc"_s;
+    QTest::newRow("out of 16 bits") << u"40000"_s;
+    QTest::newRow("rounds out of 16 bits") << u"32767.5"_s;
+}
+
+void TestWindow::badSizeOpensNoDialog()
+{
+    QFETCH(QString, size);
+    article()->setPlainText(u"Hello world. This is a test."_s);
+    sizeBox()->setText(size);
+    focus(child("BtnDo"));
+    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+    settle();
+    QVERIFY(prompt_->saveRequests.isEmpty());
+    QVERIFY(prompt_->messages.isEmpty());
+}
+
+void TestWindow::clickLeavingBadBoxDoesNotSave_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("article too short") << u"IArticle"_s << tooShortText;
+    QTest::newRow("size not a number") << u"IByNum"_s << sizeText;
+}
+
+// A click on "生成" that takes the focus from a box with bad input shows that box's message and
+// goes no further; with good input the same click saves.
+void TestWindow::clickLeavingBadBoxDoesNotSave()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, message);
+    article()->setPlainText(box == u"IArticle" ? u"abc"_s : u"Long enough."_s);
+    sizeBox()->setText(box == u"IByNum" ? u"x"_s : u"10"_s);
+    prompt_->fileNames = {dir_->filePath(u"out.txt"_s)};
+    QWidget *left = child(box.toLatin1().constData());
+    focus(left);
+    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+    settle();
+    QCOMPARE(prompt_->messages.size(), 1);
+    QCOMPARE(prompt_->messages[0].text, message);
+    QVERIFY(prompt_->saveRequests.isEmpty());
+    QTRY_COMPARE(QApplication::focusWidget(), left);
+
+    // Good input: the click leaves the box, which checks quietly, and saves.
+    article()->setPlainText(u"Long enough."_s);
+    sizeBox()->setText(u"10"_s);
+    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+    settle();
+    QCOMPARE(prompt_->saveRequests.size(), 1);
+    QCOMPARE(fileBytes(dir_->filePath(u"out.txt"_s)), QByteArray("<p>Long enough.</p>"));
+}
+
+void TestWindow::closeWithCheckPending_data()
+{
+    QTest::addColumn<bool>("closeFirst");
+    QTest::newRow("closed") << true;
+    QTest::newRow("destroyed") << false;
+}
+
+void TestWindow::closeWithCheckPending()
+{
+    QFETCH(bool, closeFirst);
+    focus(article());
+    QTest::keyClick(article(), Qt::Key_Tab); // an empty article: a check is now waiting
+    if (closeFirst)
+        window_->close();
+    window_.reset();
+    settle();
+    QVERIFY(prompt_->messages.isEmpty());
+}
+
+// The check's message in a real message box: its caption, text, single translated button, and
+// the focus back in the box once the user has closed it.
+void TestWindow::realCheckMessage()
+{
+    window_.reset();
+    tavrinel::QtPrompt prompt(tavrinel::QtPrompt::Dialogs::QtWidgets);
+    showWindow(prompt);
+    QString title, text, button;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    const auto answered = answerModal<QMessageBox>([&](QMessageBox *box) {
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        QCOMPARE(box->buttons().size(), 1);
+        button = box->buttons().constFirst()->text();
+        box->buttons().constFirst()->click();
+    });
+    focus(article());
+    QTest::keyClick(article(), Qt::Key_Tab);
+    QTRY_VERIFY(*answered);
+    QCOMPARE(title, u"Tavrinel"_s);
+    QCOMPARE(text, tooShortText);
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    if (chinese_)
+        QCOMPARE(button, u"确定"_s);
+    QTRY_COMPARE(QApplication::focusWidget(), article());
+    QVERIFY(window_->isActiveWindow());
+}
+
+// The real Save As dialog: title, offered name and filter; it asks before replacing a file, and
+// the success box follows.
+void TestWindow::realSaveDialog()
+{
+    window_.reset();
+    tavrinel::QtPrompt prompt(tavrinel::QtPrompt::Dialogs::QtWidgets);
+    showWindow(prompt);
+    const QString path = dir_->filePath(u"结果.txt"_s);
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an older and much longer file that must be replaced whole");
+    }
+    article()->setPlainText(u"Hello world. This is a test. End."_s);
+
+    QString title, offered;
+    QStringList filters;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    bool replaceAsked = false;
+    QString savedTitle, savedText, savedButton;
+    QMessageBox::Icon savedIcon = QMessageBox::NoIcon;
+    auto savedAnswered = std::make_shared<bool>(false);
+    const auto dialogAnswered = answerModal<QFileDialog>([&](QFileDialog *dialog) {
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        mode = dialog->acceptMode();
+        if (auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s))
+            offered = name->text();
+        answerModal<QMessageBox>([&](QMessageBox *question) {
+            replaceAsked = question->text().contains(u"结果.txt"_s);
+            question->button(QMessageBox::Yes)->click();
+        });
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->accept(); // as the Save button does
+        // The success box opens once the dialog has closed and the file is written.
+        savedAnswered = answerModal<QMessageBox>([&](QMessageBox *box) {
+            savedTitle = box->windowTitle();
+            savedText = box->text();
+            savedIcon = box->icon();
+            savedButton = box->buttons().constFirst()->text();
+            box->buttons().constFirst()->click();
+        });
+    });
+
+    focus(child("BtnDo"));
+    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+    QTRY_VERIFY(*savedAnswered);
+
+    QVERIFY(*dialogAnswered);
+    QCOMPARE(title, u"保存文件(*.txt)"_s);
+    QCOMPARE(offered, offeredName);
+    QCOMPARE(filters, QStringList{u"文本文档(*.txt)"_s});
+    QCOMPARE(mode, QFileDialog::AcceptSave);
+    QVERIFY(replaceAsked);
+    QCOMPARE(savedTitle, u"操作提示"_s);
+    QCOMPARE(savedText, u"文件保存成功！"_s);
+    QCOMPARE(savedIcon, QMessageBox::Information);
+    if (chinese_)
+        QCOMPARE(savedButton, u"确定"_s);
+    QCOMPARE(fileBytes(path), QByteArray("<p>Hello world.</p><p> This is a test.</p><p> End.</p>"));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTranslator translator;
+    const bool chinese = tavrinel::useChineseLanguage(app, translator);
+    if (!chinese)
+        qWarning("Qt's Chinese translations are missing: standard buttons are not checked");
+    TestWindow test(chinese);
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window.moc"

@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BIN := build/bin
 
-.PHONY: all setup build run test test-asan bench format clean
+.PHONY: all setup build run test test-asan package package-setup bench format clean
 
 all: build
 
@@ -30,6 +30,14 @@ test-asan: setup
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+# The Debian package build/tavrinel_<version>-<release>_<arch>.deb of what `cmake --install`
+# installs, from the same build as `make test`.
+package-setup:
+	@sh scripts/install-deps.sh scripts/debian-packages.txt scripts/package-packages.txt
+
+package: package-setup build
+	cmake --build --preset dev --target package
 
 bench: build
 	$(BIN)/tavrinel-bench

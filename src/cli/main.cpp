@@ -1,18 +1,16 @@
 // tavrinel-cli: the paragraph generation and the article counts for batch work and scripts.
 
 #include "article.h"
-#include "checks/checks.h"
+#include "batch.h"
+#include "convert.h"
 #include "exitcodes.h"
-#include "generate/run.h"
+#include "generate/settings.h"
 #include "generate/sizetext.h"
 #include "options.h"
-#include "outputfile.h"
-#include "paragraphwriter.h"
+#include "report.h"
+#include "stats.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <cstdio>
 #include <new>
 #include <stdexcept>
 
@@ -24,37 +22,10 @@ namespace tavrinel::cli
 namespace
 {
 
-int fail(int code, const QString &message)
-{
-    const QByteArray text =
-        (QCoreApplication::applicationName() + u": "_s + message + u'\n').toUtf8();
-    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
-    return code;
-}
-
 std::u16string_view view(const QString &text)
 {
     return {reinterpret_cast<const char16_t *>(text.utf16()),
             static_cast<std::size_t>(text.size())};
-}
-
-// The decoded article, or the exit code after its message.
-std::variant<Utf16Text, int> readArticle(const QString &path)
-{
-    auto article = loadArticle(path);
-    if (const auto *error = std::get_if<InputError>(&article))
-        return fail(error->exitCode, error->message);
-    return std::move(std::get<Utf16Text>(article));
-}
-
-int printStats(std::u16string_view article)
-{
-    const QByteArray text = u"characters: %1\nsentences: %2\n"_s.arg(characterCount(article))
-                                .arg(sentenceCount(article))
-                                .toUtf8();
-    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
-    return std::fflush(stdout) == 0 ? exitOk
-                                    : fail(exitIoError, u"cannot write to standard output"_s);
 }
 
 std::variant<GenerationSettings, int> settingsFrom(const Options &options)
@@ -68,52 +39,28 @@ std::variant<GenerationSettings, int> settingsFrom(const Options &options)
     return fail(exitBadInput, u"size '%1' %2"_s.arg(options.sizeText, reason));
 }
 
-bool writeParagraphs(QIODevice &device, std::u16string_view article,
-                     const GenerationSettings &settings)
+// One article to standard output or to the file given with -o.
+int convertOne(const Options &options, const GenerationSettings &settings)
 {
-    ParagraphWriter writer(device);
-    forEachParagraph(trimSpaces(article), settings,
-                     [&writer](std::u16string_view paragraph) { writer.add(paragraph); });
-    return writer.finish();
-}
-
-int generateToStdout(std::u16string_view article, const GenerationSettings &settings)
-{
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        !writeParagraphs(out, article, settings))
-        return fail(exitIoError, u"cannot write to standard output: "_s + out.errorString());
-    return exitOk;
-}
-
-// All or nothing: a failed write leaves no partial file and an existing file untouched.
-int generateToFile(const QString &path, std::u16string_view article,
-                   const GenerationSettings &settings)
-{
-    OutputFile out(path);
-    if (!out.open() || !writeParagraphs(out.device(), article, settings) || !out.commit())
-        return fail(exitIoError, u"cannot write %1: %2"_s.arg(QDir::toNativeSeparators(path),
-                                                              out.errorString()));
-    return exitOk;
+    auto article = loadArticle(options.inputs.first());
+    if (const auto *error = std::get_if<InputError>(&article))
+        return fail(error->exitCode, error->message);
+    const std::u16string_view text = std::get<Utf16Text>(article).view();
+    const auto problem = options.output.isEmpty() ? convertToStdout(text, settings)
+                                                  : convertToFile(options.output, text, settings);
+    return problem ? fail(exitIoError, *problem) : exitOk;
 }
 
 int run(const Options &options)
 {
-    std::variant<GenerationSettings, int> settings = GenerationSettings{};
-    if (!options.stats) {
-        settings = settingsFrom(options);
-        if (const int *code = std::get_if<int>(&settings))
-            return *code;
-    }
-    const auto article = readArticle(options.input);
-    if (const int *code = std::get_if<int>(&article))
-        return *code;
-    const std::u16string_view text = std::get<Utf16Text>(article).view();
     if (options.stats)
-        return printStats(text);
+        return printStats(options.inputs);
+    const auto settings = settingsFrom(options);
+    if (const int *code = std::get_if<int>(&settings))
+        return *code;
     const auto &chosen = std::get<GenerationSettings>(settings);
-    return options.output.isEmpty() ? generateToStdout(text, chosen)
-                                    : generateToFile(options.output, text, chosen);
+    return options.outDir.isEmpty() ? convertOne(options, chosen)
+                                    : convertBatch(options.inputs, options.outDir, chosen);
 }
 
 } // namespace

@@ -31,62 +31,107 @@ Exit usageError(const QString &message)
             message + u"\nTry '"_s + QCoreApplication::applicationName() + u" --help'."_s};
 }
 
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption size{
+        u"size"_s, u"Paragraph size N: characters or sentences per paragraph (default 10)."_s,
+        u"TEXT"_s, u"10"_s};
+    QCommandLineOption by{u"by"_s, u"Cut by 'chars' (default) or by 'sentences'."_s, u"MODE"_s,
+                          u"chars"_s};
+    QCommandLineOption complete{
+        u"complete"_s,
+        u"In chars mode, end paragraphs at a whole 'sentence' (default) or 'word'."_s, u"UNIT"_s,
+        u"sentence"_s};
+    QCommandLineOption output{QStringList{u"o"_s, u"output"_s},
+                              u"Write to FILE (atomically) instead of standard output."_s,
+                              u"FILE"_s};
+    QCommandLineOption outDir{
+        u"out-dir"_s,
+        u"Convert every FILE into DIR/NAME.txt, NAME being the FILE's name without its last "
+        "extension. DIR must exist; inputs are never overwritten."_s,
+        u"DIR"_s};
+    QCommandLineOption stats{
+        u"stats"_s, u"Print the character and sentence counts instead, for every FILE given."_s};
+
+    Parser()
+    {
+        parser.setApplicationDescription(QStringLiteral(
+            "Cuts an article into paragraphs and wraps each in <p> and </p>.\n"
+            "Reads UTF-8 from FILE (or standard input when FILE is omitted or -) and writes\n"
+            "the paragraph text as UTF-8 to standard output or to the file given with -o.\n"
+            "With --out-dir, converts several files in one go."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({size, by, complete, output, outDir, stats});
+        parser.addPositionalArgument(
+            u"FILE"_s,
+            u"The article, UTF-8 (default: standard input); several with --out-dir "
+            "or --stats."_s,
+            u"[FILE...]"_s);
+    }
+};
+
+// The two cutting modes; a usage error for a word that is neither of the two.
+std::optional<Exit> readModes(const Parser &p, Options &options)
+{
+    const auto byCharacters = chooseBetween(p.parser.value(p.by), "chars"_L1, "sentences"_L1);
+    if (!byCharacters)
+        return usageError(u"--by takes 'chars' or 'sentences', not '"_s + p.parser.value(p.by) +
+                          u"'."_s);
+    options.byCharacters = *byCharacters;
+    const auto sentenceComplete =
+        chooseBetween(p.parser.value(p.complete), "sentence"_L1, "word"_L1);
+    if (!sentenceComplete)
+        return usageError(u"--complete takes 'sentence' or 'word', not '"_s +
+                          p.parser.value(p.complete) + u"'."_s);
+    options.wordComplete = !*sentenceComplete;
+    return std::nullopt;
+}
+
+// The input files and where the results go, as far as they fit together.
+std::optional<Exit> readFiles(const Parser &p, Options &options)
+{
+    options.output = p.parser.value(p.output);
+    options.outDir = p.parser.value(p.outDir);
+    const QStringList files = p.parser.positionalArguments();
+    if (p.parser.isSet(p.outDir)) {
+        if (options.stats || !options.output.isEmpty())
+            return usageError(u"--out-dir does not go with --stats or -o."_s);
+        if (options.outDir.isEmpty())
+            return usageError(u"--out-dir needs a folder."_s);
+        if (files.isEmpty() || files.contains(u"-"_s))
+            return usageError(u"--out-dir needs input FILEs (not standard input)."_s);
+    } else if (files.size() > 1 && !options.stats) {
+        return usageError(u"Give at most one input FILE, or several with --out-dir."_s);
+    }
+    if (!files.isEmpty())
+        options.inputs = files;
+    for (QString &input : options.inputs) {
+        if (input == u"-"_s)
+            input.clear();
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::variant<Options, Exit> parseOptions(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Cuts an article into paragraphs and wraps each in <p> and </p>.\n"
-        "Reads UTF-8 from FILE (or standard input when FILE is omitted or -) and writes\n"
-        "the paragraph text as UTF-8 to standard output or to the file given with -o."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption size(
-        u"size"_s, u"Paragraph size N: characters or sentences per paragraph (default 10)."_s,
-        u"TEXT"_s, u"10"_s);
-    const QCommandLineOption by(u"by"_s, u"Cut by 'chars' (default) or by 'sentences'."_s,
-                                u"MODE"_s, u"chars"_s);
-    const QCommandLineOption complete(
-        u"complete"_s,
-        u"In chars mode, end paragraphs at a whole 'sentence' (default) or 'word'."_s, u"UNIT"_s,
-        u"sentence"_s);
-    const QCommandLineOption output(QStringList{u"o"_s, u"output"_s},
-                                    u"Write to FILE (atomically) instead of standard output."_s,
-                                    u"FILE"_s);
-    const QCommandLineOption stats(u"stats"_s,
-                                   u"Print the character and sentence counts instead."_s);
-    parser.addOptions({size, by, complete, output, stats});
-    parser.addPositionalArgument(u"FILE"_s, u"The article, UTF-8 (default: standard input)."_s,
-                                 u"[FILE]"_s);
-
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    if (parser.isSet(help))
-        parser.showHelp(exitOk);
-    if (parser.isSet(version))
-        parser.showVersion();
+    Parser p;
+    if (!p.parser.parse(arguments))
+        return usageError(p.parser.errorText());
+    if (p.parser.isSet(u"help"_s))
+        p.parser.showHelp(exitOk);
+    if (p.parser.isSet(u"version"_s))
+        p.parser.showVersion();
 
     Options options;
-    options.sizeText = parser.value(size);
-    options.stats = parser.isSet(stats);
-    options.output = parser.value(output);
-    const auto byCharacters = chooseBetween(parser.value(by), "chars"_L1, "sentences"_L1);
-    if (!byCharacters)
-        return usageError(u"--by takes 'chars' or 'sentences', not '"_s + parser.value(by) +
-                          u"'."_s);
-    options.byCharacters = *byCharacters;
-    const auto sentenceComplete = chooseBetween(parser.value(complete), "sentence"_L1, "word"_L1);
-    if (!sentenceComplete)
-        return usageError(u"--complete takes 'sentence' or 'word', not '"_s +
-                          parser.value(complete) + u"'."_s);
-    options.wordComplete = !*sentenceComplete;
-
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1)
-        return usageError(u"Give at most one input FILE."_s);
-    if (!files.isEmpty() && files.first() != u"-"_s)
-        options.input = files.first();
+    options.sizeText = p.parser.value(p.size);
+    options.stats = p.parser.isSet(p.stats);
+    if (auto exit = readModes(p, options))
+        return *exit;
+    if (auto exit = readFiles(p, options))
+        return *exit;
     return options;
 }
 

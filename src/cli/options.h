@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <variant>
 
 namespace tavrinel::cli
@@ -12,8 +13,9 @@ struct Options {
     bool byCharacters = true;
     bool wordComplete = false;
     bool stats = false;
-    QString input;  // empty or "-": standard input
-    QString output; // empty: standard output
+    QStringList inputs{QString()}; // at least one; an empty path stands for standard input
+    QString output;                // empty: standard output
+    QString outDir;                // not empty: convert each input into a file of this folder
 };
 
 // An invocation that ends before any work: help, version or a usage error.

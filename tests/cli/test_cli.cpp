@@ -1,9 +1,12 @@
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,12 +27,16 @@ enum class As { Caller, Unprivileged };
 // user, a folder without write permission is really read-only, even when the tests run as root.
 Outcome runCli(const QStringList &arguments, const QByteArray &input = {}, As as = As::Caller,
                rlim_t fileSizeLimit = RLIM_INFINITY,
-               const QString &program = QStringLiteral(TAVRINEL_CLI_PATH))
+               const QString &program = QStringLiteral(TAVRINEL_CLI_PATH),
+               const QString &workingDirectory = {}, int stderrFd = -1)
 {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
-    process.setChildProcessModifier([as, fileSizeLimit] {
+    process.setWorkingDirectory(workingDirectory);
+    process.setChildProcessModifier([as, fileSizeLimit, stderrFd] {
+        if (stderrFd >= 0)
+            dup2(stderrFd, STDERR_FILENO);
         if (fileSizeLimit != RLIM_INFINITY) {
             std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing
             const rlimit limit{fileSizeLimit, fileSizeLimit};
@@ -64,6 +71,91 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 const QByteArray hello = "Hello world. This is a test. End.";
 
+// A copy of the tool that an unprivileged user can run: the build folder may be out of its reach.
+QString unprivilegedCopy(const QTemporaryDir &bin)
+{
+    const QString program = bin.filePath(u"tavrinel-cli"_s);
+    const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                          QFileDevice::ExeGroup;
+    if (!QFile::copy(QStringLiteral(TAVRINEL_CLI_PATH), program) ||
+        !QFile::setPermissions(bin.path(), everyone) || !QFile::setPermissions(program, everyone))
+        qFatal("cannot copy tavrinel-cli");
+    return program;
+}
+
+// Articles of a batch by kind, and the paragraph text each gives with the default settings.
+const QHash<QString, QByteArray> articles{
+    {u"good"_s, hello},
+    {u"other"_s, "One. Two. Three. Four."},
+    {u"bad"_s, "abc\xFF"},
+    {u"locked"_s, hello}, // no permissions at all
+    {u"old"_s, "a result from before"},
+};
+const QHash<QString, QByteArray> paragraphs{
+    {u"good"_s, "<p>Hello world.</p><p> This is a test.</p><p> End.</p>"},
+    {u"other"_s, "<p>One. Two. Three.</p><p> Four.</p>"},
+};
+
+// Splits "left<separator>right".
+std::pair<QString, QString> split(const QString &entry, QChar separator)
+{
+    const qsizetype at = entry.indexOf(separator);
+    return {entry.left(at), entry.mid(at + 1)};
+}
+
+// Lays out a folder from entries "path=kind" (a file holding that kind of article), "path/"
+// (a folder) and "path@target" (a symbolic link). Hands it to the unprivileged user, so that a
+// locked file is really unreadable for the tool.
+void layOut(const QDir &root, const QStringList &entries)
+{
+    for (const QString &entry : entries) {
+        if (entry.endsWith(u'/')) {
+            QVERIFY(root.mkpath(entry));
+        } else if (entry.contains(u'@')) {
+            const auto [link, target] = split(entry, u'@');
+            QVERIFY(QFile::link(target, root.filePath(link)));
+        } else {
+            const auto [path, kind] = split(entry, u'=');
+            QVERIFY(root.mkpath(QFileInfo(path).path()));
+            writeFile(root.filePath(path), articles.value(kind));
+        }
+    }
+    if (geteuid() == 0) {
+        QDirIterator it(root.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        QVERIFY(lchown(qPrintable(root.path()), 65534, 65534) == 0);
+        while (it.hasNext())
+            QVERIFY(lchown(qPrintable(it.next()), 65534, 65534) == 0);
+    }
+    for (const QString &entry : entries) {
+        if (entry.endsWith(u"=locked"_s))
+            QVERIFY(QFile::setPermissions(root.filePath(split(entry, u'=').first), {}));
+    }
+}
+
+// Every file under the folder (symbolic links to folders not followed), relative to it.
+QStringList filesIn(const QDir &root)
+{
+    QStringList files;
+    QDirIterator it(root.path(), QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << root.relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+// What standard error shows when it is a terminal, as the bytes the tool wrote.
+QByteArray readPty(int master)
+{
+    QByteArray bytes;
+    char buffer[4096];
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, n);
+    return bytes;
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -81,6 +173,11 @@ private slots:
     void failedWriteLeavesNothingBehind_data();
     void failedWriteLeavesNothingBehind();
     void largeArticleStreamsIntact();
+    void batch_data();
+    void batch();
+    void batchProgressOnlyOnTerminal();
+    void countsSeveral_data();
+    void countsSeveral();
 };
 
 void TestCli::generates_data()
@@ -193,6 +290,27 @@ void TestCli::refusesBadInput_data()
         << QStringList{u"--frobnicate"_s} << hello << 2 << u"frobnicate"_s;
     QTest::newRow("two inputs") << QStringList{u"a"_s, u"b"_s} << hello << 2
                                 << u"at most one input"_s;
+    QTest::newRow("--out-dir with -o")
+        << QStringList{u"--out-dir"_s, u"/tmp"_s, u"-o"_s, u"x"_s, u"a"_s} << hello << 2
+        << u"--out-dir does not go with --stats or -o"_s;
+    QTest::newRow("--out-dir with --stats")
+        << QStringList{u"--stats"_s, u"--out-dir"_s, u"/tmp"_s, u"a"_s} << hello << 2
+        << u"--out-dir does not go with --stats or -o"_s;
+    QTest::newRow("--out-dir without files")
+        << QStringList{u"--out-dir"_s, u"/tmp"_s} << hello << 2 << u"--out-dir needs input FILEs"_s;
+    QTest::newRow("--out-dir reading standard input")
+        << QStringList{u"--out-dir"_s, u"/tmp"_s, u"-"_s} << hello << 2 << u"not standard input"_s;
+    QTest::newRow("--out-dir empty")
+        << QStringList{u"--out-dir="_s, u"a"_s} << hello << 2 << u"--out-dir needs a folder"_s;
+    QTest::newRow("--out-dir missing")
+        << QStringList{u"--out-dir"_s, u"/nonexistent"_s, u"a"_s} << hello << 1
+        << u"cannot write to /nonexistent: no such folder"_s;
+    QTest::newRow("--out-dir is a file")
+        << QStringList{u"--out-dir"_s, u"/dev/null"_s, u"a"_s} << hello << 1
+        << u"cannot write to /dev/null: not a folder"_s;
+    QTest::newRow("bad size stops the batch before any file")
+        << QStringList{u"--size"_s, u"x"_s, u"--out-dir"_s, u"/nonexistent"_s, u"a"_s} << hello << 2
+        << u"size 'x' is not a number"_s;
     QTest::newRow("missing input") << QStringList{u"/nonexistent/article.txt"_s} << hello << 1
                                    << u"cannot read /nonexistent/article.txt"_s;
     QTest::newRow("input is a folder")
@@ -255,16 +373,8 @@ void TestCli::failedWriteLeavesNothingBehind()
 
     Outcome outcome;
     if (readOnlyFolder) {
-        // The build folder may be out of an unprivileged user's reach: run a copy of the tool.
         QTemporaryDir bin;
-        const QString program = bin.filePath(u"tavrinel-cli"_s);
-        const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                              QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                              QFileDevice::ExeOther | QFileDevice::ReadGroup |
-                              QFileDevice::ExeGroup;
-        QVERIFY(QFile::copy(QStringLiteral(TAVRINEL_CLI_PATH), program));
-        QVERIFY(QFile::setPermissions(bin.path(), everyone));
-        QVERIFY(QFile::setPermissions(program, everyone));
+        const QString program = unprivilegedCopy(bin);
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
                                                       QFileDevice::ReadOther |
                                                       QFileDevice::ExeOther));
@@ -294,6 +404,210 @@ void TestCli::largeArticleStreamsIntact()
     QByteArray joined = words.out;
     joined.replace("<p>", "").replace("</p>", "");
     QCOMPARE(joined, article.trimmed());
+}
+
+void TestCli::batch_data()
+{
+    QTest::addColumn<QStringList>("layout");    // see layOut()
+    QTest::addColumn<QStringList>("arguments"); // run in the laid-out folder
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("results");  // "path=kind": the paragraphs of that kind
+    QTest::addColumn<QStringList>("messages"); // on standard error; none: it stays empty
+
+    QTest::newRow("good, invalid, unreadable and missing into another folder")
+        << QStringList{u"in/a.txt=good"_s, u"in/b.md=other"_s, u"in/c.txt=bad"_s,
+                       u"in/d.txt=locked"_s, u"out/"_s}
+        << QStringList{u"--out-dir"_s, u"out"_s,      u"in/a.txt"_s, u"in/b.md"_s,
+                       u"in/c.txt"_s,  u"in/d.txt"_s, u"in/e.txt"_s}
+        << 1 << QStringList{u"out/a.txt=good"_s, u"out/b.txt=other"_s}
+        << QStringList{u"tavrinel-cli: in/c.txt: invalid UTF-8 at byte offset 3\n"_s,
+                       u"tavrinel-cli: cannot read in/d.txt: "_s,
+                       u"tavrinel-cli: cannot read in/e.txt: "_s,
+                       u"tavrinel-cli: 3 of 5 files failed\n"_s};
+    QTest::newRow("only bad input fails: exit 2")
+        << QStringList{u"a.txt=good"_s, u"c.txt=bad"_s, u"out/"_s}
+        << QStringList{u"--out-dir"_s, u"out"_s, u"a.txt"_s, u"c.txt"_s} << 2
+        << QStringList{u"out/a.txt=good"_s}
+        << QStringList{u"c.txt: invalid UTF-8"_s, u"1 of 2 files failed"_s};
+    QTest::newRow("own folder: a.txt is not written over itself")
+        << QStringList{u"a.txt=good"_s, u"b.md=other"_s}
+        << QStringList{u"--out-dir"_s, u"."_s, u"a.txt"_s, u"b.md"_s} << 2
+        << QStringList{u"b.txt=other"_s}
+        << QStringList{u"a.txt: not converted: its result ./a.txt would replace an input file"_s};
+    QTest::newRow("own folder: x.md's result is the input x.txt")
+        << QStringList{u"x.md=other"_s, u"x.txt=good"_s}
+        << QStringList{u"--out-dir"_s, u"."_s, u"x.md"_s, u"x.txt"_s} << 2 << QStringList()
+        << QStringList{u"x.md: not converted"_s, u"x.txt: not converted"_s,
+                       u"2 of 2 files failed"_s};
+    QTest::newRow("own folder spelled through a symbolic link")
+        << QStringList{u"in/a.txt=good"_s, u"link@in"_s}
+        << QStringList{u"--out-dir"_s, u"link"_s, u"in/a.txt"_s} << 2 << QStringList()
+        << QStringList{u"would replace an input file"_s};
+    QTest::newRow("result a symbolic link to an input")
+        << QStringList{u"in/a.md=good"_s, u"in/b.txt=other"_s, u"out/"_s,
+                       u"out/a.txt@../in/b.txt"_s}
+        << QStringList{u"--out-dir"_s, u"out"_s, u"in/a.md"_s, u"in/b.txt"_s} << 2
+        << QStringList{u"out/b.txt=other"_s}
+        << QStringList{u"in/a.md: not converted: its result out/a.txt would replace an input"_s};
+    QTest::newRow("two inputs, one result name: the first keeps it")
+        << QStringList{u"one/a.md=good"_s, u"two/a.txt=other"_s, u"out/"_s}
+        << QStringList{u"--out-dir"_s, u"out"_s, u"one/a.md"_s, u"two/a.txt"_s} << 2
+        << QStringList{u"out/a.txt=good"_s}
+        << QStringList{
+               u"two/a.txt: not converted: its result out/a.txt is already that of one/a.md"_s};
+    QTest::newRow("the same file twice is converted once")
+        << QStringList{u"a.txt=good"_s, u"out/"_s}
+        << QStringList{u"--out-dir"_s, u"out"_s, u"a.txt"_s, u"./a.txt"_s} << 0
+        << QStringList{u"out/a.txt=good"_s} << QStringList();
+    QTest::newRow("an earlier result that is no input is replaced")
+        << QStringList{u"a=good"_s, u".hidden.md=other"_s, u"out/a.txt=old"_s}
+        << QStringList{u"--out-dir"_s, u"out/"_s, u"a"_s, u".hidden.md"_s} << 0
+        << QStringList{u"out/a.txt=good"_s, u"out/.hidden.txt=other"_s} << QStringList();
+    QTest::newRow("the same settings for every file")
+        << QStringList{u"a.txt=good"_s, u"b.txt=other"_s, u"out/"_s}
+        << QStringList{u"--by"_s,      u"sentences"_s, u"--size"_s, u"0"_s,
+                       u"--out-dir"_s, u"out"_s,       u"a.txt"_s,  u"b.txt"_s}
+        << 0
+        << QStringList{u"out/a.txt=<p>"_s + QString::fromUtf8(hello) + u"</p>"_s,
+                       u"out/b.txt=<p>One. Two. Three. Four.</p>"_s}
+        << QStringList();
+}
+
+void TestCli::batch()
+{
+    QFETCH(QStringList, layout);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, results);
+    QFETCH(QStringList, messages);
+    QTemporaryDir work;
+    QTemporaryDir bin;
+    QVERIFY(work.isValid() && bin.isValid());
+    const QDir root(work.path());
+    layOut(root, layout);
+    if (QTest::currentTestFailed())
+        return;
+
+    const Outcome outcome =
+        runCli(arguments, {}, As::Unprivileged, RLIM_INFINITY, unprivilegedCopy(bin), work.path());
+    QFile::setPermissions(work.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    const QString err = QString::fromUtf8(outcome.err);
+    QCOMPARE(outcome.exitCode, exitCode);
+    QCOMPARE(outcome.out, QByteArray());
+    for (const QString &message : messages)
+        QVERIFY2(err.contains(message), qPrintable(err));
+    if (messages.isEmpty())
+        QCOMPARE(err, QString());
+
+    // Results hold their paragraphs; every other file, also through a link, is as it was;
+    // nothing else appeared.
+    QHash<QString, QByteArray> expected;
+    for (const QString &entry : layout) {
+        if (entry.contains(u'=')) {
+            const auto [path, kind] = split(entry, u'=');
+            expected.insert(path, articles.value(kind));
+        }
+    }
+    for (const QString &entry : layout) {
+        const auto [link, target] = split(entry, u'@');
+        const QString resolved = QDir::cleanPath(QFileInfo(link).path() + u'/' + target);
+        if (entry.contains(u'@') && expected.contains(resolved))
+            expected.insert(link, expected.value(resolved));
+    }
+    for (const QString &result : results) {
+        const auto [path, kind] = split(result, u'=');
+        expected.insert(path, paragraphs.value(kind, kind.toUtf8()));
+    }
+    const QStringList files = filesIn(root);
+    QStringList expectedFiles = expected.keys();
+    expectedFiles.sort();
+    QCOMPARE(files, expectedFiles);
+    for (const QString &file : expectedFiles)
+        QCOMPARE(readAll(root.filePath(file)), expected.value(file));
+}
+
+void TestCli::batchProgressOnlyOnTerminal()
+{
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    const QDir root(work.path());
+    writeFile(root.filePath(u"a.txt"_s), hello);
+    writeFile(root.filePath(u"b.txt"_s), "bad\xFF");
+    QVERIFY(root.mkdir(u"out"_s));
+    const QStringList arguments{u"--out-dir"_s, u"out"_s, u"a.txt"_s, u"b.txt"_s};
+
+    int master = -1;
+    int slave = -1;
+    QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
+    const Outcome outcome = runCli(arguments, {}, As::Caller, RLIM_INFINITY,
+                                   QStringLiteral(TAVRINEL_CLI_PATH), work.path(), slave);
+    close(slave);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    const QByteArray terminal = readPty(master);
+    close(master);
+    QCOMPARE(outcome.exitCode, 2);
+    QVERIFY2(terminal.contains("0 of 2 files, 0 bytes of 37 bytes"), terminal.constData());
+    QVERIFY2(terminal.contains("1 of 2 files, 33 bytes of 37 bytes"), terminal.constData());
+    // The message stands on a line of its own, not after the progress text.
+    QVERIFY2(terminal.contains("\r\x1b[Ktavrinel-cli: b.txt: invalid UTF-8"), terminal.constData());
+    QVERIFY2(terminal.contains("2 of 2 files, 37 bytes of 37 bytes\r\n"), terminal.constData());
+
+    // The same with standard error going to a pipe: the messages only.
+    const Outcome piped = runCli(arguments, {}, As::Caller, RLIM_INFINITY,
+                                 QStringLiteral(TAVRINEL_CLI_PATH), work.path());
+    QCOMPARE(piped.err, QByteArray("tavrinel-cli: b.txt: invalid UTF-8 at byte offset 3\n"
+                                   "tavrinel-cli: 1 of 2 files failed\n"));
+}
+
+void TestCli::countsSeveral_data()
+{
+    QTest::addColumn<QStringList>("files"); // in a folder holding a.txt, b.txt and bad.txt
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("one file: no header")
+        << QStringList{u"a.txt"_s} << 0 << QByteArray("characters: 33\nsentences: 3\n")
+        << QString();
+    QTest::newRow("two files") << QStringList{u"a.txt"_s, u"b.txt"_s} << 0
+                               << QByteArray("==> a.txt <==\ncharacters: 33\nsentences: 3\n\n"
+                                             "==> b.txt <==\ncharacters: 4\nsentences: 1\n")
+                               << QString();
+    QTest::newRow("standard input among them")
+        << QStringList{u"-"_s, u"b.txt"_s} << 0
+        << QByteArray("==> standard input <==\ncharacters: 2\nsentences: 1\n\n"
+                      "==> b.txt <==\ncharacters: 4\nsentences: 1\n")
+        << QString();
+    QTest::newRow("a bad file is reported, the others counted")
+        << QStringList{u"bad.txt"_s, u"a.txt"_s} << 2
+        << QByteArray("==> a.txt <==\ncharacters: 33\nsentences: 3\n")
+        << u"tavrinel-cli: bad.txt: invalid UTF-8 at byte offset 1\n"_s;
+    QTest::newRow("a missing file outweighs a bad one")
+        << QStringList{u"bad.txt"_s, u"missing.txt"_s, u"b.txt"_s} << 1
+        << QByteArray("==> b.txt <==\ncharacters: 4\nsentences: 1\n")
+        << u"cannot read missing.txt"_s;
+}
+
+void TestCli::countsSeveral()
+{
+    QFETCH(QStringList, files);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, output);
+    QFETCH(QString, message);
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    writeFile(work.filePath(u"a.txt"_s), hello);
+    writeFile(work.filePath(u"b.txt"_s), "\xEF\xBB\xBF"
+                                         "a\r\nb");
+    writeFile(work.filePath(u"bad.txt"_s), "a\xC0\xAF");
+    const Outcome outcome = runCli(QStringList{u"--stats"_s} + files, "x.", As::Caller,
+                                   RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH), work.path());
+    QCOMPARE(outcome.exitCode, exitCode);
+    QCOMPARE(outcome.out, output);
+    const QString err = QString::fromUtf8(outcome.err);
+    QVERIFY2(message.isEmpty() ? err.isEmpty() : err.contains(message), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

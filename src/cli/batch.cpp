@@ -1,0 +1,169 @@
+#include "batch.h"
+
+#include "article.h"
+#include "convert.h"
+#include "exitcodes.h"
+#include "progress.h"
+#include "report.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <new>
+#include <numeric>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace tavrinel::cli
+{
+
+namespace
+{
+
+// One input of a batch and where its result goes.
+struct BatchItem {
+    QString input;
+    QString output;      // DIR/NAME.txt
+    qint64 size = 0;     // bytes, for the progress line
+    QString refusal;     // why it is not converted; empty when it is
+    bool repeat = false; // the same file was given earlier: converted once only
+};
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// One spelling per file, whatever path, symbolic link or "." led to it, also for a file that
+// does not exist yet, so that "would this write replace an input?" compares like with like.
+QString fileKey(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
+                            : folder + u'/' + info.fileName();
+}
+
+QString refusalFor(const BatchItem &item, const QSet<QString> &inputKeys,
+                   const QHash<QString, QString> &claimedBy)
+{
+    if (inputKeys.contains(fileKey(item.output)))
+        return u"not converted: its result %1 would replace an input file"_s.arg(
+            shown(item.output));
+    if (const auto claimant = claimedBy.constFind(item.output); claimant != claimedBy.cend())
+        return u"not converted: its result %1 is already that of %2"_s.arg(shown(item.output),
+                                                                           shown(*claimant));
+    return {};
+}
+
+int failItem(Progress &progress, int code, const QString &message)
+{
+    progress.clear();
+    return fail(code, message);
+}
+
+int convertItem(const BatchItem &item, const GenerationSettings &settings, Progress &progress)
+{
+    if (!item.refusal.isEmpty())
+        return failItem(progress, exitBadInput, shown(item.input) + u": "_s + item.refusal);
+    const auto article = loadArticle(item.input);
+    if (const auto *error = std::get_if<InputError>(&article))
+        return failItem(progress, error->exitCode, error->message);
+    if (const auto problem =
+            convertToFile(item.output, std::get<Utf16Text>(article).view(), settings))
+        return failItem(progress, exitIoError, *problem);
+    return exitOk;
+}
+
+// One file's failure, whatever it is, must not end the others.
+int convertGuarded(const BatchItem &item, const GenerationSettings &settings, Progress &progress)
+{
+    try {
+        return convertItem(item, settings, progress);
+    } catch (const std::bad_alloc &) {
+        return failItem(progress, exitIoError, shown(item.input) + u": not enough memory"_s);
+    } catch (const std::length_error &) {
+        return failItem(progress, exitBadInput, shown(item.input) + u": the article is too long"_s);
+    }
+}
+
+std::optional<QString> unusableFolder(const QString &outDir)
+{
+    const QFileInfo info(outDir);
+    if (info.isDir())
+        return std::nullopt;
+    return u"cannot write to %1: %2"_s.arg(shown(outDir),
+                                           info.exists() ? u"not a folder"_s : u"no such folder"_s);
+}
+
+// The result's file name: the input's name less its last extension, plus ".txt".
+QString outputName(const QString &input)
+{
+    QString name = QFileInfo(input).fileName();
+    if (const qsizetype dot = name.lastIndexOf(u'.'); dot > 0)
+        name.truncate(dot);
+    return name + u".txt"_s;
+}
+
+// Pairs every input with its result in outDir and refuses what must not be written: a result
+// that would replace one of the inputs, or that an earlier input already claims.
+std::vector<BatchItem> planBatch(const QStringList &inputs, const QString &outDir)
+{
+    QSet<QString> inputKeys;
+    for (const QString &input : inputs)
+        inputKeys.insert(fileKey(input));
+
+    std::vector<BatchItem> items;
+    QSet<QString> seen;
+    QHash<QString, QString> claimedBy; // result → the input it belongs to
+    for (const QString &input : inputs) {
+        BatchItem item;
+        item.input = input;
+        item.output = QDir(outDir).filePath(outputName(input));
+        item.size = QFileInfo(input).size();
+        const QString key = fileKey(input);
+        item.repeat = seen.contains(key);
+        seen.insert(key);
+        if (!item.repeat) {
+            item.refusal = refusalFor(item, inputKeys, claimedBy);
+            if (item.refusal.isEmpty())
+                claimedBy.insert(item.output, input);
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+} // namespace
+
+int convertBatch(const QStringList &inputs, const QString &outDir,
+                 const GenerationSettings &settings)
+{
+    if (const auto problem = unusableFolder(outDir))
+        return fail(exitIoError, *problem);
+    const std::vector<BatchItem> items = planBatch(inputs, outDir);
+    const qint64 bytes = std::accumulate(
+        items.cbegin(), items.cend(), qint64{0},
+        [](qint64 sum, const BatchItem &item) { return sum + (item.repeat ? 0 : item.size); });
+    Progress progress(inputs.size(), bytes);
+    int code = exitOk;
+    qsizetype failed = 0;
+    for (const BatchItem &item : items) {
+        const int itemCode = item.repeat ? exitOk : convertGuarded(item, settings, progress);
+        failed += itemCode != exitOk;
+        code = worseExit(code, itemCode);
+        progress.advance(item.repeat ? 0 : item.size);
+    }
+    progress.finish();
+    if (failed > 0)
+        report(u"%1 of %2 files failed"_s.arg(failed).arg(inputs.size()));
+    return code;
+}
+
+} // namespace tavrinel::cli

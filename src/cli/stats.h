@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStringList>
+
+namespace tavrinel::cli
+{
+
+// Prints the character and sentence counts of each input (an empty path is standard input) and
+// returns the exit code. One input gives exactly "characters: N\nsentences: M\n"; several give
+// one such block each, headed "==> NAME <==" and separated by a blank line. An input that
+// cannot be read or decoded is reported on standard error and the others are still counted.
+int printStats(const QStringList &inputs);
+
+} // namespace tavrinel::cli

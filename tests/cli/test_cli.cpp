@@ -95,8 +95,7 @@ QStringList entries(const QString &folder)
 
 bool isCharacterDevice(const char *path)
 {
-    struct stat info {
-    };
+    struct stat info;
     return lstat(path, &info) == 0 && S_ISCHR(info.st_mode);
 }
 

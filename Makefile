@@ -2,7 +2,12 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BIN := build/bin
 
-.PHONY: all setup build run test test-asan package package-setup bench format clean
+# Fuzzing: `make fuzz` runs each target for FUZZ_SECONDS; CI's `make fuzz-smoke` briefly.
+FUZZ_SECONDS ?= 300
+FUZZ_SMOKE_SECONDS ?= 20
+
+.PHONY: all setup build run test test-asan package package-setup bench setup-fuzz build-fuzz \
+	fuzz fuzz-smoke format clean
 
 all: build
 
@@ -39,11 +44,25 @@ package-setup:
 package: package-setup build
 	cmake --build --preset dev --target package
 
+setup-fuzz:
+	@sh scripts/install-deps.sh scripts/debian-packages.txt scripts/debian-packages-fuzz.txt
+
+# libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer, in build-fuzz/.
+build-fuzz: setup-fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+
+fuzz: build-fuzz
+	sh fuzz/run.sh $(FUZZ_SECONDS)
+
+fuzz-smoke: build-fuzz
+	sh fuzz/run.sh $(FUZZ_SMOKE_SECONDS)
+
 bench: build
 	$(BIN)/tavrinel-bench
 
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz

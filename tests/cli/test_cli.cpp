@@ -1,3 +1,6 @@
+#include "paragraphwriter.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -8,6 +11,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -71,7 +75,13 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 const QByteArray hello = "Hello world. This is a test. End.";
 
-// A copy of the tool that an unprivileged user can run: the build folder may be out of its reach.
+// Several hundred kilobytes: more than one block of the writer and more than the file size limit.
+QByteArray longArticle()
+{
+    return QByteArray("Sentence number one. ").repeated(20000);
+}
+
+// A copy of the tool that an unprivileged user may run: the build folder may be out of its reach.
 QString unprivilegedCopy(const QTemporaryDir &bin)
 {
     const QString program = bin.filePath(u"tavrinel-cli"_s);
@@ -156,7 +166,62 @@ QByteArray readPty(int master)
     return bytes;
 }
 
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+bool isCharacterDevice(const char *path)
+{
+    struct stat info;
+    return lstat(path, &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+// Takes what is written until `limit` bytes are reached, then fails every write.
+class FailingDevice : public QIODevice
+{
+public:
+    explicit FailingDevice(qint64 limit) : limit_(limit) { open(QIODevice::WriteOnly); }
+
+    qint64 written = 0;
+    int writesAfterFailure = 0;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 length) override
+    {
+        if (failed_)
+            ++writesAfterFailure;
+        if (failed_ || written + length > limit_) {
+            failed_ = true;
+            return -1;
+        }
+        written += length;
+        return length;
+    }
+
+private:
+    qint64 limit_;
+    bool failed_ = false;
+};
+
+// What can go wrong around one run of the tool with -o.
+enum class Fault {
+    ReadOnlyFolder,
+    ReadOnlyFile,
+    OutputIsFolder,
+    OutputFolderMissing,
+    OutputLinksToFull,
+    FileSizeLimit,
+    UnreadableInput,
+    InputIsFolder,
+    InputCutMidSequence,
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Fault)
 
 class TestCli : public QObject
 {
@@ -178,6 +243,11 @@ private slots:
     void batchProgressOnlyOnTerminal();
     void countsSeveral_data();
     void countsSeveral();
+    void faultsLeaveNothingBehind_data();
+    void faultsLeaveNothingBehind();
+    void writerReplacesLoneSurrogates_data();
+    void writerReplacesLoneSurrogates();
+    void writerStopsAtFailingDevice();
 };
 
 void TestCli::generates_data()
@@ -367,9 +437,7 @@ void TestCli::failedWriteLeavesNothingBehind()
     const QString output = dir.filePath(u"out.txt"_s);
     const QByteArray old = "the file as it was";
     writeFile(output, old);
-    QByteArray article;
-    for (int i = 0; i < 20000; ++i)
-        article += "Sentence number one. ";
+    const QByteArray article = longArticle();
 
     Outcome outcome;
     if (readOnlyFolder) {
@@ -608,6 +676,160 @@ void TestCli::countsSeveral()
     QCOMPARE(outcome.out, output);
     const QString err = QString::fromUtf8(outcome.err);
     QVERIFY2(message.isEmpty() ? err.isEmpty() : err.contains(message), qPrintable(err));
+}
+
+void TestCli::faultsLeaveNothingBehind_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<bool>("existingOutput");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("read-only folder, new file")
+        << Fault::ReadOnlyFolder << false << 1 << u"cannot write"_s;
+    QTest::newRow("read-only file") << Fault::ReadOnlyFile << true << 1 << u"cannot write"_s;
+    QTest::newRow("output is a folder") << Fault::OutputIsFolder << true << 1 << u"cannot write"_s;
+    QTest::newRow("output folder missing")
+        << Fault::OutputFolderMissing << true << 1 << u"cannot write"_s;
+    QTest::newRow("output links to /dev/full")
+        << Fault::OutputLinksToFull << true << 1 << u"cannot write"_s;
+    QTest::newRow("file size limit, new file")
+        << Fault::FileSizeLimit << false << 1 << u"cannot write"_s;
+    QTest::newRow("unreadable input") << Fault::UnreadableInput << true << 1 << u"cannot read"_s;
+    QTest::newRow("input is a folder") << Fault::InputIsFolder << true << 1 << u"cannot read"_s;
+    QTest::newRow("input cut mid UTF-8 sequence")
+        << Fault::InputCutMidSequence << true << 2
+        << u"invalid UTF-8 at byte offset %1"_s.arg(longArticle().size());
+}
+
+// Every failure is reported, exits non-zero and leaves the folder as it was: no partial or
+// temporary file, an existing output untouched, and /dev/full still the device.
+void TestCli::faultsLeaveNothingBehind()
+{
+    QFETCH(Fault, fault);
+    QFETCH(bool, existingOutput);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString input = dir.filePath(u"article.txt"_s);
+    QString output = dir.filePath(u"out.txt"_s);
+    const QByteArray old = "the file as it was";
+    writeFile(input, longArticle());
+    if (existingOutput)
+        writeFile(output, old);
+
+    using P = QFileDevice;
+    As as = As::Caller;
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+    switch (fault) {
+    case Fault::ReadOnlyFolder:
+        QVERIFY(QFile::setPermissions(dir.path(),
+                                      P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther));
+        as = As::Unprivileged;
+        break;
+    case Fault::ReadOnlyFile: // in a folder anyone may write to
+        QVERIFY(QFile::setPermissions(output, P::ReadOwner | P::ReadOther));
+        QVERIFY(QFile::setPermissions(dir.path(), P::ReadOwner | P::WriteOwner | P::ExeOwner |
+                                                      P::ReadOther | P::WriteOther | P::ExeOther));
+        as = As::Unprivileged;
+        break;
+    case Fault::OutputIsFolder:
+        output = dir.filePath(u"folder"_s);
+        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+        break;
+    case Fault::OutputFolderMissing:
+        output = dir.filePath(u"missing/out.txt"_s);
+        break;
+    case Fault::OutputLinksToFull:
+        output = dir.filePath(u"full"_s);
+        QVERIFY(QFile::link(u"/dev/full"_s, output));
+        break;
+    case Fault::FileSizeLimit:
+        fileSizeLimit = 64 * 1024;
+        break;
+    case Fault::UnreadableInput:
+        QVERIFY(QFile::setPermissions(input, {}));
+        QVERIFY(QFile::setPermissions(dir.path(), P::ReadOwner | P::WriteOwner | P::ExeOwner |
+                                                      P::ReadOther | P::ExeOther));
+        as = As::Unprivileged;
+        break;
+    case Fault::InputIsFolder:
+        input = dir.filePath(u"folder"_s);
+        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+        break;
+    case Fault::InputCutMidSequence:
+        writeFile(input, longArticle() + "\xE4\xBD"); // the first two bytes of 你
+        break;
+    }
+    QTemporaryDir bin;
+    const QString program =
+        as == As::Unprivileged ? unprivilegedCopy(bin) : QStringLiteral(TAVRINEL_CLI_PATH);
+    const QStringList before = entries(dir.path());
+
+    const Outcome outcome = runCli({u"-o"_s, output, input}, {}, as, fileSizeLimit, program);
+    QFile::setPermissions(dir.path(), P::ReadOwner | P::WriteOwner | P::ExeOwner);
+
+    QCOMPARE(outcome.exitCode, exitCode);
+    QCOMPARE(outcome.out, QByteArray());
+    const QString err = QString::fromUtf8(outcome.err);
+    QVERIFY2(err.startsWith(u"tavrinel-cli: "_s) && err.contains(message), qPrintable(err));
+    QCOMPARE(entries(dir.path()), before);
+    if (existingOutput)
+        QCOMPARE(readAll(dir.filePath(u"out.txt"_s)), old);
+    QVERIFY(isCharacterDevice("/dev/full"));
+}
+
+void TestCli::writerReplacesLoneSurrogates_data()
+{
+    QTest::addColumn<QString>("paragraph");
+    QTest::addColumn<QByteArray>("utf8");
+
+    const auto units = [](std::u16string_view text) {
+        return QString::fromUtf16(text.data(), qsizetype(text.size()));
+    };
+    const QByteArray replacement = "\xEF\xBF\xBD"; // U+FFFD
+    QTest::newRow("pair kept") << units(u"a\xD83D\xDE00") << QByteArray("a\xF0\x9F\x98\x80");
+    QTest::newRow("lone high") << units(u"a\xD800z") << "a" + replacement + "z";
+    QTest::newRow("lone low") << units(u"\xDC00z") << replacement + "z";
+    QTest::newRow("low before high") << units(u"\xDC00\xD800") << replacement + replacement;
+    QTest::newRow("high at the paragraph's end") << units(u"ab\xD800") << "ab" + replacement;
+
+    // Paragraphs longer than the writer's block are encoded a block at a time.
+    const QString a(65535, u'a');
+    QTest::newRow("lone high ends a block")
+        << a + units(u"\xD800z") << QByteArray(65535, 'a') + replacement + "z";
+    QTest::newRow("pair split by blocks")
+        << a + units(u"\xD800\xDC00") << QByteArray(65535, 'a') + "\xF0\x90\x80\x80";
+    QTest::newRow("lone high ends a long paragraph")
+        << QString(70000, u'a') + units(u"\xD800") << QByteArray(70000, 'a') + replacement;
+}
+
+// The file gets U+FFFD for each lone surrogate, so it is always valid UTF-8.
+void TestCli::writerReplacesLoneSurrogates()
+{
+    QFETCH(QString, paragraph);
+    QFETCH(QByteArray, utf8);
+    QBuffer buffer;
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    tavrinel::cli::ParagraphWriter writer(buffer);
+    writer.add({reinterpret_cast<const char16_t *>(paragraph.utf16()),
+                static_cast<std::size_t>(paragraph.size())});
+    writer.add(u"\xDFFF");
+    QVERIFY(writer.finish());
+    QCOMPARE(buffer.data(), "<p>" + utf8 + "</p><p>\xEF\xBF\xBD</p>");
+}
+
+void TestCli::writerStopsAtFailingDevice()
+{
+    FailingDevice device(100 * 1024);
+    tavrinel::cli::ParagraphWriter writer(device);
+    const std::u16string paragraph(30000, u'x');
+    for (int i = 0; i < 10; ++i)
+        writer.add(paragraph);
+    QVERIFY(!writer.finish());
+    QVERIFY(device.written <= 100 * 1024);
+    QCOMPARE(device.writesAfterFailure, 0);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

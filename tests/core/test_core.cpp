@@ -4,6 +4,7 @@
 #include "reference.h"
 #include "segment/segmenters.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <random>
 
@@ -73,6 +74,70 @@ GenerationSettings settingsFor(std::int16_t size, bool byCharacters, bool wordCo
     return settings;
 }
 
+// Whether a paragraph that is not the last keeps the rule of its mode: by characters at least N
+// characters up to the first break from the N-th on, by sentences exactly N sentences.
+bool keepsRule(std::u16string_view paragraph, const GenerationSettings &settings)
+{
+    if (paragraph.empty())
+        return false;
+    if (settings.split == SplitMode::ByCharacters) {
+        const auto n = static_cast<std::size_t>(std::max<int>(settings.size, 1));
+        const auto isModeBreak = [&](char16_t c) {
+            return isBreak(c, settings.completeness);
+        };
+        return paragraph.size() >= n && isModeBreak(paragraph.back()) &&
+               std::none_of(paragraph.begin() + static_cast<std::ptrdiff_t>(n) - 1,
+                            paragraph.end() - 1, isModeBreak);
+    }
+    const auto sentences = std::count_if(paragraph.begin(), paragraph.end(), isSentenceBreak);
+    return sentences == settings.size && isSentenceBreak(paragraph.back());
+}
+
+struct Cut {
+    std::size_t count = 0;
+    std::size_t lastLength = 0;
+    bool consecutive = true; // every paragraph starts where the previous ended, none empty
+    bool coversArticle = false;
+    bool rulesKept = true;
+};
+
+// Cuts the article without building the paragraph text and checks every paragraph on the way.
+Cut cutAndCheck(std::u16string_view article, const GenerationSettings &settings)
+{
+    Cut cut;
+    const char16_t *next = article.data();
+    std::u16string_view previous;
+    forEachParagraph(article, settings, [&](std::u16string_view paragraph) {
+        if (cut.count > 0)
+            cut.rulesKept = cut.rulesKept && keepsRule(previous, settings);
+        cut.consecutive = cut.consecutive && !paragraph.empty() && paragraph.data() == next;
+        next = paragraph.data() + paragraph.size();
+        previous = paragraph;
+        ++cut.count;
+    });
+    cut.lastLength = previous.size();
+    cut.coversArticle = next == article.data() + article.size();
+    return cut;
+}
+
+std::u16string repeated(std::u16string_view piece, std::size_t length)
+{
+    std::u16string text;
+    text.reserve(length + piece.size());
+    while (text.size() < length)
+        text += piece;
+    text.resize(length);
+    return text;
+}
+
+// Fifty million characters of everything an article holds, made once for all the tests using it.
+const std::u16string &fiftyMillionCharacterArticle()
+{
+    static const std::u16string article = repeated(
+        u"Ab cd, \u4F60\u597D\u3002ef\r\n\U0001F600 gh. Ij? kl\tmn! \u518D; op: q ", 50'000'000);
+    return article;
+}
+
 } // namespace
 
 class TestCore : public QObject
@@ -94,6 +159,12 @@ private slots:
     void runsAgreeWithDefinitionAndKeepTheArticle();
     void sizeConversionAgreesWithFloatingPoint();
     void longArticleRunsInOnePass();
+    void fiftyMillionCharacters_data();
+    void fiftyMillionCharacters();
+    void articleWithoutBreaks_data();
+    void articleWithoutBreaks();
+    void articleOfBreaksOnly_data();
+    void articleOfBreaksOnly();
 };
 
 void TestCore::characterSegmenter_data()
@@ -229,6 +300,17 @@ void TestCore::generationRun_data()
                               << u"<p>x.y.</p><p>z</p>"_s;
     QTest::newRow("sentence N = 0")
         << u"0"_s << u"a. b. c"_s << false << false << true << u"<p>a. b. c</p>"_s;
+    // Lone surrogates are code units like any other: cut and copied, never dropped or mended.
+    const QString lone = QString::fromStdU16String(u"ab\xD800. \xDC00"
+                                                   u"x\xDBFF\xDFFF? \xDFFF"
+                                                   u"y\xD800");
+    const QString loneCut = QString::fromStdU16String(u"<p>ab\xD800.</p><p> \xDC00"
+                                                      u"x\xDBFF\xDFFF?</p><p> \xDFFF"
+                                                      u"y\xD800</p>");
+    QTest::newRow("lone surrogates by characters")
+        << u"2"_s << lone << true << false << true << loneCut;
+    QTest::newRow("lone surrogates by sentences")
+        << u"1"_s << lone << false << false << true << loneCut;
     QTest::newRow("abc fails") << u"abc"_s << hello << true << false << false << QString();
     QTest::newRow("40000 fails") << u"40000"_s << hello << true << false << false << QString();
 }
@@ -422,6 +504,122 @@ void TestCore::longArticleRunsInOnePass()
         const std::u16string text = wrapParagraphs(trimSpaces(article), settings);
         QVERIFY(text.size() > article.size());
     }
+}
+
+void TestCore::fiftyMillionCharacters_data()
+{
+    QTest::addColumn<bool>("byCharacters");
+    QTest::addColumn<bool>("wordComplete");
+    QTest::addColumn<int>("size");
+
+    QTest::newRow("by characters, N = 1") << true << false << 1;
+    QTest::newRow("by characters, N = 10") << true << false << 10;
+    QTest::newRow("by characters, N = 10, word-complete") << true << true << 10;
+    QTest::newRow("by characters, N = 32767") << true << false << 32767;
+    QTest::newRow("by sentences, N = 1") << false << false << 1;
+    QTest::newRow("by sentences, N = -32768") << false << false << -32768;
+}
+
+void TestCore::fiftyMillionCharacters()
+{
+    QFETCH(bool, byCharacters);
+    QFETCH(bool, wordComplete);
+    QFETCH(int, size);
+    const std::u16string_view article = trimSpaces(fiftyMillionCharacterArticle());
+    const auto settings = settingsFor(static_cast<std::int16_t>(size), byCharacters, wordComplete);
+
+    QElapsedTimer timer;
+    timer.start();
+    const Cut cut = cutAndCheck(article, settings);
+    qInfo("%lld ms for %zu paragraphs", timer.elapsed(), cut.count);
+    QVERIFY(cut.consecutive);
+    QVERIFY(cut.coversArticle);
+    QVERIFY(cut.rulesKept);
+    const bool wholeArticle = byCharacters ? size <= 1 : size <= 0;
+    if (wholeArticle)
+        QCOMPARE(cut.count, std::size_t{1});
+    else if (!byCharacters && size == 1) // a paragraph per sentence
+        QCOMPARE(static_cast<std::int64_t>(cut.count), sentenceCount(article));
+    else // all but the last paragraph hold at least N characters or sentences
+        QVERIFY(cut.count <= article.size() / static_cast<std::size_t>(size) + 1);
+}
+
+void TestCore::articleWithoutBreaks_data()
+{
+    QTest::addColumn<bool>("byCharacters");
+    QTest::addColumn<bool>("wordComplete");
+    QTest::addColumn<int>("size");
+
+    for (const int size : {-32768, -1, 0, 1, 2, 10, 32767}) {
+        QTest::addRow("by characters, N = %d", size) << true << false << size;
+        QTest::addRow("by characters, word-complete, N = %d", size) << true << true << size;
+        QTest::addRow("by sentences, N = %d", size) << false << false << size;
+    }
+}
+
+void TestCore::articleWithoutBreaks()
+{
+    QFETCH(bool, byCharacters);
+    QFETCH(bool, wordComplete);
+    QFETCH(int, size);
+    // Full-width punctuation, line breaks and tabs, but not one of the seven break characters.
+    static const std::u16string article =
+        repeated(u"\u4F60\u597D\u3002\u4E16\u754C\uFF0C\u518D\u89C1\uFF01\r\n\t\u3000", 1'000'000);
+    const auto settings = settingsFor(static_cast<std::int16_t>(size), byCharacters, wordComplete);
+    const Cut cut = cutAndCheck(article, settings);
+    QCOMPARE(cut.count, std::size_t{1});
+    QCOMPARE(cut.lastLength, article.size());
+    QCOMPARE(sentenceCount(article), 1);
+}
+
+void TestCore::articleOfBreaksOnly_data()
+{
+    QTest::addColumn<QString>("piece");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("byCharacters");
+    QTest::addColumn<bool>("wordComplete");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("lastLength");
+
+    // By characters the N-th character is always a break, so paragraphs are exactly N long
+    // until at most N + 1 are left; by sentences every character is a sentence.
+    QTest::newRow("dots, by characters, N = 10")
+        << u"."_s << 100005 << true << false << 10 << 10001 << 5;
+    QTest::newRow("dots, by characters, N = 1")
+        << u"."_s << 100000 << true << false << 1 << 1 << 100000;
+    QTest::newRow("word breaks, word-complete, N = 7")
+        << u",: ."_s << 100000 << true << true << 7 << 14286 << 5;
+    QTest::newRow("mixed ends, by sentences, N = 3")
+        << u"?!;."_s << 100000 << false << false << 3 << 33334 << 1;
+    QTest::newRow("dots, by sentences, N = 1")
+        << u"."_s << 100000 << false << false << 1 << 100000 << 1;
+    QTest::newRow("dots, by sentences, N = 32767")
+        << u"."_s << 100000 << false << false << 32767 << 4 << 1699;
+    QTest::newRow("dots, by sentences, N = -1")
+        << u"."_s << 100000 << false << false << -1 << 1 << 100000;
+    QTest::newRow("spaces, word-complete: trimmed away")
+        << u" "_s << 1000 << true << true << 3 << 0 << 0;
+}
+
+void TestCore::articleOfBreaksOnly()
+{
+    QFETCH(QString, piece);
+    QFETCH(int, length);
+    QFETCH(bool, byCharacters);
+    QFETCH(bool, wordComplete);
+    QFETCH(int, size);
+    QFETCH(int, count);
+    QFETCH(int, lastLength);
+    const std::u16string text = repeated(u16(piece), static_cast<std::size_t>(length));
+    const std::u16string_view article = trimSpaces(text);
+    const auto settings = settingsFor(static_cast<std::int16_t>(size), byCharacters, wordComplete);
+    const Cut cut = cutAndCheck(article, settings);
+    QVERIFY(cut.consecutive);
+    QVERIFY(cut.coversArticle);
+    QVERIFY(cut.rulesKept);
+    QCOMPARE(cut.count, static_cast<std::size_t>(count));
+    QCOMPARE(cut.lastLength, static_cast<std::size_t>(lastLength));
 }
 
 QTEST_GUILESS_MAIN(TestCore)

@@ -1,0 +1,181 @@
+// The generation run over any UTF-16 article and size, in all three modes. Input: one byte that
+// picks where a single segmenter call starts, the size N in two bytes, then the article.
+
+#include "checks/checks.h"
+#include "fuzzinput.h"
+#include "generate/run.h"
+#include "generate/sizetext.h"
+#include "reference.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace tavrinel;
+using fuzz::check;
+
+namespace
+{
+
+// The plain model rebuilds its break copy per paragraph; keep it to articles it does quickly.
+constexpr std::size_t modelLimit = 400;
+
+// Break characters of the mode in the text, counted one by one (not by the vector scan).
+std::size_t breaksIn(std::u16string_view text, Completeness mode)
+{
+    std::size_t count = 0;
+    for (const char16_t c : text)
+        count += isBreak(c, mode) ? 1 : 0;
+    return count;
+}
+
+GenerationSettings settingsFor(std::int16_t size, bool byCharacters, bool wordComplete)
+{
+    GenerationSettings settings;
+    settings.size = size;
+    settings.split = byCharacters ? SplitMode::ByCharacters : SplitMode::BySentences;
+    settings.completeness = wordComplete ? Completeness::Word : Completeness::Sentence;
+    return settings;
+}
+
+// A paragraph cut by characters holds at least N characters and ends at the first break at or
+// after its N-th character; only the last one may fall short.
+void checkCharacterParagraph(std::u16string_view paragraph, std::int16_t size, Completeness mode)
+{
+    check(size > 1, "a size of 1 or less split the article");
+    const auto n = static_cast<std::size_t>(size);
+    check(paragraph.size() >= n, "paragraph shorter than N");
+    check(isBreak(paragraph.back(), mode), "paragraph does not end with a break");
+    check(breaksIn(paragraph.substr(n - 1, paragraph.size() - n), mode) == 0,
+          "paragraph runs past the first break after its N-th character");
+}
+
+// A paragraph cut by sentences holds exactly N of them, the last one closed by its break.
+void checkSentenceParagraph(std::u16string_view paragraph, std::int16_t size)
+{
+    check(size > 0, "a size of 0 or less split the article");
+    check(breaksIn(paragraph, Completeness::Sentence) == static_cast<std::size_t>(size),
+          "paragraph does not hold N sentences");
+    check(isSentenceBreak(paragraph.back()), "paragraph does not end with a sentence break");
+}
+
+// Every paragraph is wrapped once, in order, with nothing in between.
+void checkWrapped(std::u16string_view wrapped, const std::vector<std::u16string_view> &paragraphs)
+{
+    std::size_t at = 0;
+    for (const std::u16string_view paragraph : paragraphs) {
+        check(wrapped.substr(at, paragraphOpen.size()) == paragraphOpen, "missing <p>");
+        at += paragraphOpen.size();
+        check(wrapped.substr(at, paragraph.size()) == paragraph, "paragraph text changed");
+        at += paragraph.size();
+        check(wrapped.substr(at, paragraphClose.size()) == paragraphClose, "missing </p>");
+        at += paragraphClose.size();
+    }
+    check(at == wrapped.size(), "text after the last paragraph");
+}
+
+// One run: the paragraphs are the trimmed article cut into consecutive non-empty pieces.
+std::u16string checkRun(std::u16string_view article, const GenerationSettings &settings)
+{
+    std::vector<std::u16string_view> paragraphs;
+    forEachParagraph(article, settings, [&](std::u16string_view p) { paragraphs.push_back(p); });
+
+    const char16_t *next = article.data();
+    for (const std::u16string_view paragraph : paragraphs) {
+        check(!paragraph.empty(), "empty paragraph");
+        check(paragraph.data() == next, "paragraphs skip or repeat text");
+        next += paragraph.size();
+    }
+    check(next == article.data() + article.size(), "paragraphs do not cover the article");
+    check(countParagraphs(article, settings) == paragraphs.size(), "paragraph count differs");
+
+    for (std::size_t i = 0; i + 1 < paragraphs.size(); ++i) {
+        if (settings.split == SplitMode::ByCharacters)
+            checkCharacterParagraph(paragraphs[i], settings.size, settings.completeness);
+        else
+            checkSentenceParagraph(paragraphs[i], settings.size);
+    }
+    if (!paragraphs.empty() && settings.split == SplitMode::BySentences && settings.size > 0)
+        check(breaksIn(paragraphs.back(), Completeness::Sentence) <=
+                  static_cast<std::size_t>(settings.size),
+              "last paragraph holds more than N sentences");
+
+    std::u16string wrapped = wrapParagraphs(article, settings);
+    checkWrapped(wrapped, paragraphs);
+    return wrapped;
+}
+
+void checkTrim(std::u16string_view text, std::u16string_view article)
+{
+    const std::size_t leading = static_cast<std::size_t>(article.data() - text.data());
+    check(leading <= text.size() && article.size() <= text.size() - leading, "trim left the text");
+    check(article.empty() || (article.front() != u' ' && article.back() != u' '),
+          "spaces left at an end");
+    const std::u16string_view before = text.substr(0, leading);
+    const std::u16string_view after = text.substr(leading + article.size());
+    check(before.find_first_not_of(u' ') == std::u16string_view::npos &&
+              after.find_first_not_of(u' ') == std::u16string_view::npos,
+          "trim removed more than spaces");
+}
+
+void checkCounts(std::u16string_view text)
+{
+    check(characterCount(text) == static_cast<std::int64_t>(text.size()), "character count");
+    const bool closed = !text.empty() && isSentenceBreak(text.back());
+    check(sentenceCount(text) ==
+              static_cast<std::int64_t>(breaksIn(text, Completeness::Sentence) + (closed ? 0 : 1)),
+          "sentence count");
+}
+
+// Small articles: the fast segmenters agree with the plain model, for the whole run and for
+// one call from an arbitrary start.
+void checkAgainstModel(const std::u16string &text, std::u16string_view article, std::int16_t size,
+                       std::int32_t start, const std::u16string (&runs)[3])
+{
+    check(runs[0] == reference::run(text, size, false, false), "sentence run differs from model");
+    check(runs[1] == reference::run(text, size, true, false), "character run differs from model");
+    check(runs[2] == reference::run(text, size, true, true), "word run differs from model");
+
+    const std::u16string trimmed(article);
+    for (const std::int16_t type : {std::int16_t{1}, std::int16_t{2}}) {
+        const SegmentResult fast = getNumberOfWords(trimmed, size, start, type);
+        const reference::Segment slow = reference::words(trimmed, size, start, type);
+        check(fast.text == slow.first && fast.next == slow.second, "character cut differs");
+    }
+    const SegmentResult fast = getNumberOfClauses(trimmed, size, start);
+    const reference::Segment slow = reference::clauses(trimmed, size, start);
+    check(fast.text == slow.first && fast.next == slow.second, "sentence cut differs");
+}
+
+std::u16string decimal(std::int16_t value)
+{
+    const std::string digits = std::to_string(value);
+    return {digits.begin(), digits.end()};
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    fuzz::Input input(data, size);
+    const std::uint8_t startProbe = input.byte();
+    const std::int16_t n = input.int16();
+    const std::u16string text = input.text();
+
+    const std::u16string_view article = trimSpaces(text);
+    checkTrim(text, article);
+    checkCounts(text);
+
+    const std::u16string runs[3] = {checkRun(article, settingsFor(n, false, false)),
+                                    checkRun(article, settingsFor(n, true, false)),
+                                    checkRun(article, settingsFor(n, true, true))};
+    // The window's entry point: the size as typed, the untrimmed article.
+    const auto generated = runGeneration(decimal(n), text, true, true);
+    check(generated && *generated == runs[2], "runGeneration differs from the run");
+
+    if (text.size() <= modelLimit) {
+        const auto start = static_cast<std::int32_t>(startProbe % (article.size() + 3)) + 1;
+        checkAgainstModel(text, article, n, start, runs);
+    }
+    return 0;
+}

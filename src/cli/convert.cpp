@@ -2,7 +2,7 @@
 
 #include "generate/run.h"
 #include "generate/sizetext.h"
-#include "outputfile.h"
+#include "output/outputfile.h"
 #include "paragraphwriter.h"
 
 #include <QDir>

@@ -1,7 +1,9 @@
 #include "textfile.h"
 
+#include "outputfile.h"
+
 #include <QDir>
-#include <QSaveFile>
+#include <QStringEncoder>
 
 using namespace Qt::StringLiterals;
 
@@ -18,23 +20,18 @@ QString failureText(const QString &path, const QString &reason)
 
 } // namespace
 
-bool writeUtf8(QIODevice &device, QStringView text)
+QByteArray encodeUtf8(QStringView text)
 {
-    const QByteArray bytes = text.toUtf8();
-    return device.write(bytes) == bytes.size();
+    // Stateless: a high surrogate at the very end is replaced, not held back for a partner.
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    return encoder.encode(text);
 }
 
 std::optional<QString> saveTextFile(const QString &path, QStringView text)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failureText(path, file.errorString());
-    if (!writeUtf8(file, text)) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return failureText(path, reason);
-    }
-    if (!file.commit())
+    const QByteArray bytes = encodeUtf8(text);
+    OutputFile file(path);
+    if (!file.open() || file.device().write(bytes) != bytes.size() || !file.commit())
         return failureText(path, file.errorString());
     return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +24,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
+}
+
+bool isCharacterDevice(const char *path)
+{
+    struct stat info;
+    return lstat(path, &info) == 0 && S_ISCHR(info.st_mode);
 }
 
 // Files larger than `bytes` cannot be written while it lives: a write past the limit fails as on
@@ -65,6 +72,7 @@ private slots:
     void failure_data();
     void failure();
     void failedWriteKeepsExistingFile();
+    void writesDeviceInPlace();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -79,22 +87,33 @@ void TestOutput::init()
 void TestOutput::roundTrip_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("Chinese") << u"<p>文章分割后内容。</p><p>第二段！</p>"_s;
-    QTest::newRow("CR LF, tab, no-break space") << u"<p>a\r\nb\tc\u00A0d</p>"_s;
-    QTest::newRow("outside the BMP") << u"<p>\U0001F600\U00020000</p>"_s;
-    QTest::newRow("markup unescaped") << u"<p>a < b & c</p>"_s;
+    QTest::addColumn<QByteArray>("bytes");
+    const auto same = [](const QString &text) {
+        return std::pair(text, text.toUtf8());
+    };
+    for (const auto &[name, text] : {std::pair("empty", QString()),
+                                     {"Chinese", u"<p>文章分割后内容。</p><p>第二段！</p>"_s},
+                                     {"CR LF, tab, no-break space", u"<p>a\r\nb\tc\u00A0d</p>"_s},
+                                     {"outside the BMP", u"<p>\U0001F600\U00020000</p>"_s},
+                                     {"markup unescaped", u"<p>a < b & c</p>"_s}}) {
+        const auto [input, utf8] = same(text);
+        QTest::newRow(name) << input << utf8;
+    }
+    // No encoding holds a lone surrogate: each becomes U+FFFD, even one at the very end.
+    const char16_t lone[] = {u'<', u'p', u'>', 0xDC00, u'a', 0xD800, u'<', u'/', u'p', u'>', 0xD83D};
+    QTest::newRow("lone surrogates") << QString::fromUtf16(lone, std::size(lone))
+                                     << QByteArray("<p>\xEF\xBF\xBD"
+                                                   "a\xEF\xBF\xBD</p>\xEF\xBF\xBD");
 }
 
 // The file holds exactly the text in UTF-8, with no byte order mark and nothing added.
 void TestOutput::roundTrip()
 {
     QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
     const QString path = dir_->filePath(u"文章分割后内容.txt"_s);
     QCOMPARE(tavrinel::saveTextFile(path, text), std::nullopt);
-    const QByteArray bytes = fileBytes(path);
-    QCOMPARE(bytes, text.toUtf8());
-    QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
+    QCOMPARE(fileBytes(path), bytes);
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 1); // no temporary file left
 }
 
@@ -112,13 +131,14 @@ void TestOutput::failure_data()
     QTest::newRow("missing folder") << u"missing/out.txt"_s;
     QTest::newRow("name of a folder") << u"folder"_s;
     QTest::newRow("empty name") << QString();
+    QTest::newRow("full disk") << u"/dev/full"_s;
 }
 
 void TestOutput::failure()
 {
     QFETCH(QString, name);
     QVERIFY(QDir(dir_->path()).mkdir(u"folder"_s));
-    const QString path = name.isEmpty() ? QString() : dir_->filePath(name);
+    const QString path = name.isEmpty() || QDir::isAbsolutePath(name) ? name : dir_->filePath(name);
     const std::optional<QString> message = tavrinel::saveTextFile(path, u"text");
     QVERIFY(message);
     QVERIFY2(message->startsWith(u"文件保存失败"_s), qPrintable(*message));
@@ -126,6 +146,14 @@ void TestOutput::failure()
     // The system's reason follows on its own line.
     QVERIFY2(!message->section(u'\n', 1).trimmed().isEmpty(), qPrintable(*message));
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 0);
+    QVERIFY(isCharacterDevice("/dev/full")); // written in place, never replaced by a file
+}
+
+// A device cannot be replaced atomically; it is written in place and stays a device.
+void TestOutput::writesDeviceInPlace()
+{
+    QCOMPARE(tavrinel::saveTextFile(u"/dev/null"_s, u"<p>x</p>"), std::nullopt);
+    QVERIFY(isCharacterDevice("/dev/null"));
 }
 
 // A write that fails part-way (here: past the file size limit, as on a full disk) leaves the old

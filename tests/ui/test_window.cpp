@@ -103,6 +103,7 @@ private slots:
     void generateOffersNameEachTime();
     void blankNameWritesNothing_data();
     void blankNameWritesNothing();
+    void saveFailure_data();
     void saveFailure();
     void badSizeOpensNoDialog_data();
     void badSizeOpensNoDialog();
@@ -644,10 +645,21 @@ void TestWindow::blankNameWritesNothing()
     QVERIFY(QDir(dir_->path()).isEmpty());
 }
 
-// The writer's other failures are tested with it; here the window's side of one.
+void TestWindow::saveFailure_data()
+{
+    QTest::addColumn<QString>("where"); // the file, or where to put the offered name
+    QTest::newRow("read-only folder") << u"read-only"_s;
+    QTest::newRow("missing folder") << u"missing"_s;
+    QTest::newRow("full disk") << u"/dev/full"_s;
+}
+
+// The writer's failures are tested with it; here the window's side: the warning box, no file.
 void TestWindow::saveFailure()
 {
-    const QString path = readOnlyFolder(*dir_) + u'/' + offeredName;
+    QFETCH(QString, where);
+    const QString path = where == u"read-only"_s ? readOnlyFolder(*dir_) + u'/' + offeredName
+                         : where == u"missing"_s ? dir_->filePath(u"missing/"_s + offeredName)
+                                                 : where;
     article()->setPlainText(u"Hello world."_s);
     prompt_->fileNames = {path};
     focus(child("BtnDo"));
@@ -660,6 +672,7 @@ void TestWindow::saveFailure()
     QVERIFY2(message.text.startsWith(u"文件保存失败"_s), qPrintable(message.text));
     QVERIFY2(message.text.contains(QDir::toNativeSeparators(path)), qPrintable(message.text));
     QVERIFY(!QFileInfo(path).isFile());
+    QVERIFY(!QFileInfo(u"/dev/full"_s).isFile());
 }
 
 void TestWindow::badSizeOpensNoDialog_data()

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace tavrinel::cli
+namespace tavrinel
 {
 
 namespace
@@ -42,4 +42,4 @@ bool OutputFile::commit()
     return flushed && device_->error() == QFileDevice::NoError;
 }
 
-} // namespace tavrinel::cli
+} // namespace tavrinel

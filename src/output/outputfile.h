@@ -4,7 +4,7 @@
 #include <QString>
 #include <memory>
 
-namespace tavrinel::cli
+namespace tavrinel
 {
 
 // Where the result goes. A regular file (new or existing) is written atomically through a
@@ -26,4 +26,4 @@ private:
     bool atomic_ = true;
 };
 
-} // namespace tavrinel::cli
+} // namespace tavrinel

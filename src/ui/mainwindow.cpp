@@ -179,6 +179,14 @@ void MainWindow::buildForm()
 
     IArticle->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     IArticle->setTabChangesFocus(true); // Tab moves on, as in every other box of the form
+
+    // Screen readers name each box by its buddy label; the count labels read as their number,
+    // described by the caption above them.
+    Linput->setBuddy(IArticle);
+    Label1->setBuddy(IByNum);
+    LCNum->setAccessibleDescription(Lname->text());
+    LLNum->setAccessibleDescription(LClause->text());
+
     styleCount(LCNum, QColor(128, 0, 0));
     styleCount(LLNum, QColor(192, 0, 0));
 

@@ -4,6 +4,7 @@
 #include "ui/mainwindow.h"
 #include "ui/qtprompt.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFontInfo>
@@ -113,6 +114,9 @@ private slots:
 
     void realCheckMessage();
     void realSaveDialog();
+
+    void accessibleNames_data();
+    void accessibleNames();
 
 private:
     template<class T = QWidget> T *child(const char *name) const
@@ -825,6 +829,76 @@ void TestWindow::realSaveDialog()
     if (chinese_)
         QCOMPARE(savedButton, u"确定"_s);
     QCOMPARE(fileBytes(path), QByteArray("<p>Hello world.</p><p> This is a test.</p><p> End.</p>"));
+}
+
+void TestWindow::accessibleNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QAccessible::Role>("role");
+    QTest::addColumn<QString>("labelledBy"); // the label or frame that names the control
+
+    auto row = [](const char *control, const QString &name, QAccessible::Role role,
+                  const QString &description = {}, const QString &label = {}) {
+        QTest::newRow(control) << name << description << role << label;
+    };
+    row("window", u"Zentrel"_s, QAccessible::Client);
+    row("Linput", u"输入文章内容"_s, QAccessible::StaticText);
+    row("IArticle", u"输入文章内容"_s, QAccessible::EditableText, {}, u"Linput"_s);
+    row("Lname", u"文章字数"_s, QAccessible::StaticText);
+    row("LCNum", u"16"_s, QAccessible::StaticText, u"文章字数"_s);
+    row("LClause", u"文章句数"_s, QAccessible::StaticText);
+    row("LLNum", u"4"_s, QAccessible::StaticText, u"文章句数"_s);
+    row("BtnDo", u"生成"_s, QAccessible::Button);
+    row("Label1", u"数量标准"_s, QAccessible::StaticText);
+    row("IByNum", u"数量标准"_s, QAccessible::EditableText, {}, u"Label1"_s);
+    row("RG1", u"分段形式"_s, QAccessible::Grouping);
+    row("RG2", u"完整性"_s, QAccessible::Grouping);
+    row("OptType0", u"按字符数"_s, QAccessible::RadioButton, {}, u"RG1"_s);
+    row("OptType1", u"按句子数"_s, QAccessible::RadioButton, {}, u"RG1"_s);
+    row("OptAllow0", u"句子完整"_s, QAccessible::RadioButton, {}, u"RG2"_s);
+    row("OptAllow1", u"单词完整"_s, QAccessible::RadioButton, {}, u"RG2"_s);
+    row("btnCls", u"清空内容"_s, QAccessible::Button);
+}
+
+// What a screen reader announces for each control: its caption; the two boxes are named and
+// labelled by the label beside them, the options by their frame; the counts read as their
+// number with the caption above them as description.
+void TestWindow::accessibleNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, description);
+    QFETCH(QAccessible::Role, role);
+    QFETCH(QString, labelledBy);
+
+    article()->setPlainText(u"Hi? Yes! No; ok."_s);
+    focus(article());
+    QTest::keyClick(article(), Qt::Key_Tab); // fills the counts
+    settle();
+
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    QWidget *control = tag == u"window" ? window_.get() : child(QTest::currentDataTag());
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(control);
+    QVERIFY(iface);
+    QCOMPARE(iface->text(QAccessible::Name), name);
+    QCOMPARE(iface->text(QAccessible::Description), description);
+    QCOMPARE(iface->role(), role);
+
+    const auto labels = iface->relations(QAccessible::Label);
+    if (labelledBy.isEmpty()) {
+        QVERIFY(labels.isEmpty());
+        return;
+    }
+    QWidget *label = child(labelledBy.toLatin1().constData());
+    if (auto *text = qobject_cast<QLabel *>(label))
+        QCOMPARE(text->buddy(), control);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels[0].first->object(), label);
+    const auto labelled =
+        QAccessible::queryAccessibleInterface(label)->relations(QAccessible::Labelled);
+    QVERIFY(std::any_of(labelled.cbegin(), labelled.cend(), [control](const auto &relation) {
+        return relation.first->object() == control;
+    }));
 }
 
 int main(int argc, char *argv[])

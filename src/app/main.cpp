@@ -13,6 +13,8 @@ int main(int argc, char *argv[])
     // The name, not a display name: Qt would append a display name to the window's caption.
     QApplication::setApplicationName(u"Tavrinel"_s);
     QApplication::setApplicationVersion(QStringLiteral(TAVRINEL_VERSION_TEXT));
+    // Lets the desktop match the window to the installed tavrinel.desktop (its icon and name).
+    QGuiApplication::setDesktopFileName(u"tavrinel"_s);
 
     QTranslator qtTranslator;
     tavrinel::useChineseLanguage(app, qtTranslator); // without it only standard buttons differ

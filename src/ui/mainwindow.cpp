@@ -12,6 +12,7 @@
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -150,8 +151,8 @@ MainWindow::MainWindow(Prompt &prompt, QWidget *parent) : QWidget(parent), promp
 MainWindow::~MainWindow()
 {
     // Children still lose the focus while they are destroyed; those are no losses to check.
-    IArticle->removeEventFilter(this);
-    IByNum->removeEventFilter(this);
+    for (QWidget *watched : watchedControls())
+        watched->removeEventFilter(this);
 }
 
 void MainWindow::buildForm()
@@ -179,6 +180,19 @@ void MainWindow::buildForm()
 
     IArticle->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     IArticle->setTabChangesFocus(true); // Tab moves on, as in every other box of the form
+
+    // Screen readers name each box by its buddy label; the count labels read as their number,
+    // described by the caption above them.
+    Linput->setBuddy(IArticle);
+    Label1->setBuddy(IByNum);
+    LCNum->setAccessibleDescription(Lname->text());
+    LLNum->setAccessibleDescription(LClause->text());
+
+    // Enter on a focused command button runs it, as Space does. Outside a dialog Qt leaves this
+    // off; it only concerns the focused button, so the article box keeps its Enter.
+    BtnDo->setAutoDefault(true);
+    btnCls->setAutoDefault(true);
+
     styleCount(LCNum, QColor(128, 0, 0));
     styleCount(LLNum, QColor(192, 0, 0));
 
@@ -202,10 +216,15 @@ void MainWindow::setUpFocusChain()
     IArticle->setFocus();
 }
 
+QList<QWidget *> MainWindow::watchedControls() const
+{
+    return {IArticle, IByNum, BtnDo, btnCls};
+}
+
 void MainWindow::wireEvents()
 {
-    IArticle->installEventFilter(this);
-    IByNum->installEventFilter(this);
+    for (QWidget *watched : watchedControls())
+        watched->installEventFilter(this);
     connect(btnCls, &QPushButton::clicked, this, &MainWindow::clearArticle);
     connect(typeGroup_, &QButtonGroup::idClicked, this, &MainWindow::switchSplitMode);
     connect(BtnDo, &QPushButton::clicked, this, &MainWindow::generate);
@@ -217,6 +236,13 @@ void MainWindow::wireEvents()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // Holding Enter down must not run a command over and over: the key still held after the
+    // success box closes would otherwise start the next Save As.
+    if (event->type() == QEvent::KeyPress && (watched == BtnDo || watched == btnCls)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->isAutoRepeat() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+            return true;
+    }
     if (event->type() == QEvent::FocusOut &&
         isRealFocusLoss(static_cast<QFocusEvent *>(event)->reason())) {
         if (watched == IArticle)
@@ -319,6 +345,7 @@ void MainWindow::generate()
 {
     if (checkStopsClick())
         return;
+    const QPointer<MainWindow> alive(this);
     // Whatever fails from here on (a size that does not convert, exhausted memory, the dialog)
     // ends the command quietly and leaves the window as it was.
     try {
@@ -330,6 +357,10 @@ void MainWindow::generate()
             saveParagraphs(QStringView(*paragraphs));
     } catch (...) {
     }
+    // The Save As dialog and the boxes took the focus, and without a window manager nothing gives
+    // it back: a keyboard user goes on from 生成.
+    if (alive && isVisible())
+        returnFocusTo(BtnDo);
 }
 
 void MainWindow::saveParagraphs(QStringView paragraphs)

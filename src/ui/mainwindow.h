@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QWidget>
 #include <optional>
 
@@ -37,6 +38,7 @@ private:
     void buildForm();
     void setUpFocusChain();
     void wireEvents();
+    QList<QWidget *> watchedControls() const;
 
     void queueCheck(Check check);
     bool runPendingCheck();

@@ -4,6 +4,7 @@
 #include "ui/mainwindow.h"
 #include "ui/qtprompt.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFontInfo>
@@ -114,6 +115,13 @@ private slots:
 
     void realCheckMessage();
     void realSaveDialog();
+
+    void accessibleNames_data();
+    void accessibleNames();
+    void enterOnControls_data();
+    void enterOnControls();
+    void keyboardOnly_data();
+    void keyboardOnly();
 
 private:
     template<class T = QWidget> T *child(const char *name) const
@@ -838,6 +846,261 @@ void TestWindow::realSaveDialog()
     if (chinese_)
         QCOMPARE(savedButton, u"确定"_s);
     QCOMPARE(fileBytes(path), QByteArray("<p>Hello world.</p><p> This is a test.</p><p> End.</p>"));
+}
+
+void TestWindow::accessibleNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QAccessible::Role>("role");
+    QTest::addColumn<QString>("labelledBy"); // the label or frame that names the control
+
+    auto row = [](const char *control, const QString &name, QAccessible::Role role,
+                  const QString &description = {}, const QString &label = {}) {
+        QTest::newRow(control) << name << description << role << label;
+    };
+    row("window", u"Zentrel"_s, QAccessible::Client);
+    row("Linput", u"输入文章内容"_s, QAccessible::StaticText);
+    row("IArticle", u"输入文章内容"_s, QAccessible::EditableText, {}, u"Linput"_s);
+    row("Lname", u"文章字数"_s, QAccessible::StaticText);
+    row("LCNum", u"16"_s, QAccessible::StaticText, u"文章字数"_s);
+    row("LClause", u"文章句数"_s, QAccessible::StaticText);
+    row("LLNum", u"4"_s, QAccessible::StaticText, u"文章句数"_s);
+    row("BtnDo", u"生成"_s, QAccessible::Button);
+    row("Label1", u"数量标准"_s, QAccessible::StaticText);
+    row("IByNum", u"数量标准"_s, QAccessible::EditableText, {}, u"Label1"_s);
+    row("RG1", u"分段形式"_s, QAccessible::Grouping);
+    row("RG2", u"完整性"_s, QAccessible::Grouping);
+    row("OptType0", u"按字符数"_s, QAccessible::RadioButton, {}, u"RG1"_s);
+    row("OptType1", u"按句子数"_s, QAccessible::RadioButton, {}, u"RG1"_s);
+    row("OptAllow0", u"句子完整"_s, QAccessible::RadioButton, {}, u"RG2"_s);
+    row("OptAllow1", u"单词完整"_s, QAccessible::RadioButton, {}, u"RG2"_s);
+    row("btnCls", u"清空内容"_s, QAccessible::Button);
+}
+
+// What a screen reader announces for each control: its caption; the two boxes are named and
+// labelled by the label beside them, the options by their frame; the counts read as their
+// number with the caption above them as description.
+void TestWindow::accessibleNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, description);
+    QFETCH(QAccessible::Role, role);
+    QFETCH(QString, labelledBy);
+
+    article()->setPlainText(u"Hi? Yes! No; ok."_s);
+    focus(article());
+    QTest::keyClick(article(), Qt::Key_Tab); // fills the counts
+    settle();
+
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    QWidget *control = tag == u"window" ? window_.get() : child(QTest::currentDataTag());
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(control);
+    QVERIFY(iface);
+    QCOMPARE(iface->text(QAccessible::Name), name);
+    QCOMPARE(iface->text(QAccessible::Description), description);
+    QCOMPARE(iface->role(), role);
+
+    const auto labels = iface->relations(QAccessible::Label);
+    if (labelledBy.isEmpty()) {
+        QVERIFY(labels.isEmpty());
+        return;
+    }
+    QWidget *label = child(labelledBy.toLatin1().constData());
+    if (auto *text = qobject_cast<QLabel *>(label))
+        QCOMPARE(text->buddy(), control);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels[0].first->object(), label);
+    const auto labelled =
+        QAccessible::queryAccessibleInterface(label)->relations(QAccessible::Labelled);
+    QVERIFY(std::any_of(labelled.cbegin(), labelled.cend(), [control](const auto &relation) {
+        return relation.first->object() == control;
+    }));
+}
+
+void TestWindow::enterOnControls_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<bool>("autoRepeat");
+    QTest::addColumn<int>("saves");
+    QTest::addColumn<QString>("articleAfter");
+
+    const QString text = u"A long enough article."_s;
+    // The row's name starts with the control that has the focus.
+    QTest::newRow("IArticle: a line break") << Qt::Key_Return << false << 0 << text + u'\n';
+    QTest::newRow("IByNum: nothing") << Qt::Key_Return << false << 0 << text;
+    QTest::newRow("OptType0: nothing") << Qt::Key_Return << false << 0 << text;
+    QTest::newRow("OptAllow0: nothing") << Qt::Key_Return << false << 0 << text;
+    QTest::newRow("BtnDo: Return generates") << Qt::Key_Return << false << 1 << text;
+    QTest::newRow("BtnDo: keypad Enter generates") << Qt::Key_Enter << false << 1 << text;
+    QTest::newRow("BtnDo: a held Return does not repeat") << Qt::Key_Return << true << 0 << text;
+    QTest::newRow("btnCls: Return clears") << Qt::Key_Return << false << 0 << QString();
+}
+
+// Enter runs the focused command button, as Space does, and nothing else: the article box keeps
+// it for line breaks and the size box and the options ignore it.
+void TestWindow::enterOnControls()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(bool, autoRepeat);
+    QFETCH(int, saves);
+    QFETCH(QString, articleAfter);
+
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    QWidget *control = child(tag.section(u':', 0, 0).toLatin1().constData());
+    article()->setPlainText(u"A long enough article."_s);
+    article()->moveCursor(QTextCursor::End);
+    const QString path = dir_->filePath(u"enter.txt"_s);
+    prompt_->fileNames = {path};
+    focus(control);
+
+    if (autoRepeat) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(control, &press);
+    } else {
+        QTest::keyClick(control, key);
+    }
+    settle();
+
+    QCOMPARE(prompt_->saveRequests.size(), saves);
+    QCOMPARE(QFileInfo::exists(path), saves > 0);
+    QCOMPARE(prompt_->messages.size(), saves); // the success box only
+    QCOMPARE(article()->toPlainText(), articleAfter);
+    QCOMPARE(sizeBox()->text(), u"10"_s);
+    QVERIFY(option("OptType0")->isChecked());
+    QVERIFY(option("OptAllow0")->isChecked());
+    QTRY_COMPARE(QApplication::focusWidget(), control);
+}
+
+void TestWindow::keyboardOnly_data()
+{
+    QTest::addColumn<bool>("realDialogs");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<bool>("bySentences");  // Right arrow in the split-mode group
+    QTest::addColumn<bool>("wordComplete"); // Right arrow in the completeness group
+    QTest::addColumn<Qt::Key>("toButton");  // Tab or Backtab until 生成 has the focus
+    QTest::addColumn<Qt::Key>("press");
+    QTest::addColumn<QString>("paragraphs");
+
+    const QString sample = u"Hello world. This is a test. End."_s;
+    QTest::newRow("defaults, Tab, Space")
+        << false << sample << u"10"_s << false << false << Qt::Key_Tab << Qt::Key_Space
+        << u"<p>Hello world.</p><p> This is a test.</p><p> End.</p>"_s;
+    QTest::newRow("word complete, Backtab, Return")
+        << false << sample << u"10"_s << false << true << Qt::Key_Backtab << Qt::Key_Return
+        << u"<p>Hello world.</p><p> This is a </p><p>test. End.</p>"_s;
+    QTest::newRow("by sentences, Tab, keypad Enter")
+        << false << u"A. B. C. D. E."_s << u"2"_s << true << false << Qt::Key_Tab << Qt::Key_Enter
+        << u"<p>A. B.</p><p> C. D.</p><p> E.</p>"_s;
+    QTest::newRow("real dialogs, Backtab, Return")
+        << true << u"第一段。\n第二段很长的句子.第三段"_s << u"3"_s << false << false
+        << Qt::Key_Backtab << Qt::Key_Return
+        << u"<p>第一段。\r\n第二段很长的句子.</p><p>第三段</p>"_s;
+    QTest::newRow("real dialogs, Tab, Space")
+        << true << sample << u"10"_s << true << false << Qt::Key_Tab << Qt::Key_Space
+        << u"<p>Hello world. This is a test. End.</p>"_s;
+}
+
+// The whole job without the mouse: paste, Tab to the size and type it, pick the options with the
+// arrow keys, go to 生成 and press it, name the file in Save As and close the success box, all
+// with keys.
+void TestWindow::keyboardOnly()
+{
+    QFETCH(bool, realDialogs);
+    QFETCH(QString, text);
+    QFETCH(QString, size);
+    QFETCH(bool, bySentences);
+    QFETCH(bool, wordComplete);
+    QFETCH(Qt::Key, toButton);
+    QFETCH(Qt::Key, press);
+    QFETCH(QString, paragraphs);
+
+    tavrinel::QtPrompt realPrompt(tavrinel::QtPrompt::Dialogs::QtWidgets);
+    if (realDialogs) {
+        window_.reset();
+        showWindow(realPrompt);
+    }
+    const QString path = dir_->filePath(u"keyboard.txt"_s);
+    prompt_->fileNames = {path};
+    auto key = [this](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), k, modifiers);
+        settle();
+    };
+
+    QCOMPARE(QApplication::focusWidget(), article()); // where the window starts
+    QGuiApplication::clipboard()->setText(text);
+    key(Qt::Key_V, Qt::ControlModifier);
+    key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), child("BtnDo"));
+    QVERIFY(!child<QLabel>("LCNum")->text().isEmpty()); // leaving the box counted it
+    key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), sizeBox());
+    QTest::keyClicks(sizeBox(), size); // Tab selected the old size, typing replaces it
+    key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), option("OptType0"));
+    if (bySentences) {
+        key(Qt::Key_Right); // completeness is now disabled and Tab passes it by
+    } else {
+        key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), option("OptAllow0"));
+        if (wordComplete)
+            key(Qt::Key_Right);
+    }
+    for (int i = 0; i < 8 && QApplication::focusWidget() != child("BtnDo"); ++i)
+        key(toButton);
+    QCOMPARE(QApplication::focusWidget(), child("BtnDo"));
+    QCOMPARE(sizeBox()->text(), size);
+    QCOMPARE(option("OptType1")->isChecked(), bySentences);
+    QCOMPARE(option("OptAllow1")->isChecked(), wordComplete);
+    QVERIFY(prompt_->messages.isEmpty());
+
+    QString offered, keysTo, success;
+    bool closedByEnter = false;
+    auto successAnswered = std::make_shared<bool>(false);
+    if (realDialogs) {
+        // Keys go where the focus is, once each box is active.
+        answerModal<QFileDialog>(
+            [&](QFileDialog *dialog) {
+                offered = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s)->text();
+                QWidget *edit = QApplication::focusWidget();
+                if (edit && dialog->isAncestorOf(edit)) {
+                    keysTo = edit->objectName();
+                    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+                    QTest::keyClicks(edit, path);
+                    QTest::keyClick(edit, Qt::Key_Return);
+                }
+                successAnswered = answerModal<QMessageBox>(
+                    [&](QMessageBox *box) {
+                        success = box->text();
+                        if (QWidget *button = QApplication::focusWidget())
+                            QTest::keyClick(button, Qt::Key_Return);
+                        closedByEnter = !box->isVisible();
+                        if (!closedByEnter)
+                            box->close(); // the test must not hang
+                    },
+                    10000, ModalWait::Active);
+                if (dialog->isVisible())
+                    dialog->reject(); // the name was not taken: no file, and the test fails
+            },
+            10000, ModalWait::Active);
+    }
+    key(press);
+    if (realDialogs) {
+        QTRY_VERIFY(*successAnswered);
+        QCOMPARE(offered, offeredName);
+        QCOMPARE(keysTo, u"fileNameEdit"_s); // the name is typed straight away
+        QVERIFY(closedByEnter);
+    } else {
+        QCOMPARE(prompt_->saveRequests.size(), 1);
+        QCOMPARE(prompt_->messages.size(), 1);
+        success = prompt_->messages[0].text;
+    }
+    QCOMPARE(success, u"文件保存成功！"_s);
+    QCOMPARE(QString::fromUtf8(fileBytes(path)), paragraphs);
+    // Back in the window, on 生成, ready for the next keys.
+    QTRY_COMPARE(QApplication::focusWidget(), child("BtnDo"));
+    QVERIFY(window_->isActiveWindow());
 }
 
 int main(int argc, char *argv[])

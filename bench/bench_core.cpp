@@ -16,15 +16,6 @@ std::u16string article(std::size_t bytes)
     return QString::fromUtf8(sampleArticle(bytes)).toStdU16String();
 }
 
-tavrinel::GenerationSettings settings(tavrinel::SplitMode split, tavrinel::Completeness mode)
-{
-    tavrinel::GenerationSettings chosen;
-    chosen.split = split;
-    chosen.completeness = mode;
-    chosen.size = 10;
-    return chosen;
-}
-
 void runWith(benchmark::State &state, const tavrinel::GenerationSettings &chosen)
 {
     const std::u16string text = article(static_cast<std::size_t>(state.range(0)));
@@ -38,17 +29,17 @@ void runWith(benchmark::State &state, const tavrinel::GenerationSettings &chosen
 
 void runByWords(benchmark::State &state)
 {
-    runWith(state, settings(tavrinel::SplitMode::ByCharacters, tavrinel::Completeness::Word));
+    runWith(state, tavrinel::settingsFor(10, true, true));
 }
 
 void runBySentenceEnds(benchmark::State &state)
 {
-    runWith(state, settings(tavrinel::SplitMode::ByCharacters, tavrinel::Completeness::Sentence));
+    runWith(state, tavrinel::settingsFor(10, true, false));
 }
 
 void runBySentences(benchmark::State &state)
 {
-    runWith(state, settings(tavrinel::SplitMode::BySentences, tavrinel::Completeness::Sentence));
+    runWith(state, tavrinel::settingsFor(10, false, false));
 }
 
 // What leaving the article box costs: both counts of the box's text.

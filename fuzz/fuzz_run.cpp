@@ -29,15 +29,6 @@ std::size_t breaksIn(std::u16string_view text, Completeness mode)
     return count;
 }
 
-GenerationSettings settingsFor(std::int16_t size, bool byCharacters, bool wordComplete)
-{
-    GenerationSettings settings;
-    settings.size = size;
-    settings.split = byCharacters ? SplitMode::ByCharacters : SplitMode::BySentences;
-    settings.completeness = wordComplete ? Completeness::Word : Completeness::Sentence;
-    return settings;
-}
-
 // A paragraph cut by characters holds at least N characters and ends at the first break at or
 // after its N-th character; only the last one may fall short.
 void checkCharacterParagraph(std::u16string_view paragraph, std::int16_t size, Completeness mode)

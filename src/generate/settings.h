@@ -20,6 +20,9 @@ struct GenerationSettings {
     friend bool operator==(const GenerationSettings &, const GenerationSettings &) = default;
 };
 
+// The settings for a paragraph size and the two option states.
+GenerationSettings settingsFor(std::int16_t size, bool byCharacters, bool wordComplete);
+
 // The settings for a size text and the two option states; nothing when the size text is not a
 // number or does not fit 16 bits. The word-complete state is taken even in sentence mode, where
 // it has no effect.

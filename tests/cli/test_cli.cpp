@@ -1,4 +1,5 @@
 #include "paragraphwriter.h"
+#include "testfiles.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using namespace testfiles;
 
 namespace
 {
@@ -58,19 +60,6 @@ Outcome runCli(const QStringList &arguments, const QByteArray &input = {}, As as
         qFatal("tavrinel-cli did not finish");
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 const QByteArray hello = "Hello world. This is a test. End.";
@@ -170,12 +159,6 @@ QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);
-}
-
-bool isCharacterDevice(const char *path)
-{
-    struct stat info;
-    return lstat(path, &info) == 0 && S_ISCHR(info.st_mode);
 }
 
 // Takes what is written until `limit` bytes are reached, then fails every write.
@@ -418,7 +401,7 @@ void TestCli::readsAndWritesFiles()
     const Outcome outcome = runCli({u"--size"_s, u"2"_s, u"-o"_s, output, input});
     QCOMPARE(outcome.exitCode, 0);
     QCOMPARE(outcome.out, QByteArray());
-    QCOMPARE(readAll(output), QByteArray("<p>Hi.</p><p> X</p>"));
+    QCOMPARE(fileBytes(output), QByteArray("<p>Hi.</p><p> X</p>"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }
 
@@ -454,7 +437,7 @@ void TestCli::failedWriteLeavesNothingBehind()
     }
     QCOMPARE(outcome.exitCode, 1);
     QVERIFY2(outcome.err.contains("cannot write"), outcome.err.constData());
-    QCOMPARE(readAll(output), old);
+    QCOMPARE(fileBytes(output), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"out.txt"_s});
 }
 
@@ -593,7 +576,7 @@ void TestCli::batch()
     expectedFiles.sort();
     QCOMPARE(files, expectedFiles);
     for (const QString &file : expectedFiles)
-        QCOMPARE(readAll(root.filePath(file)), expected.value(file));
+        QCOMPARE(fileBytes(root.filePath(file)), expected.value(file));
 }
 
 void TestCli::batchProgressOnlyOnTerminal()
@@ -776,7 +759,7 @@ void TestCli::faultsLeaveNothingBehind()
     QVERIFY2(err.startsWith(u"tavrinel-cli: "_s) && err.contains(message), qPrintable(err));
     QCOMPARE(entries(dir.path()), before);
     if (existingOutput)
-        QCOMPARE(readAll(dir.filePath(u"out.txt"_s)), old);
+        QCOMPARE(fileBytes(dir.filePath(u"out.txt"_s)), old);
     QVERIFY(isCharacterDevice("/dev/full"));
 }
 

@@ -65,15 +65,6 @@ private:
     std::mt19937 random_;
 };
 
-GenerationSettings settingsFor(std::int16_t size, bool byCharacters, bool wordComplete)
-{
-    GenerationSettings settings;
-    settings.size = size;
-    settings.split = byCharacters ? SplitMode::ByCharacters : SplitMode::BySentences;
-    settings.completeness = wordComplete ? Completeness::Word : Completeness::Sentence;
-    return settings;
-}
-
 // Whether a paragraph that is not the last keeps the rule of its mode: by characters at least N
 // characters up to the first break from the N-th on, by sentences exactly N sentences.
 bool keepsRule(std::u16string_view paragraph, const GenerationSettings &settings)

@@ -1,4 +1,5 @@
 #include "output/textfile.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,28 +10,10 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
+using namespace testfiles;
 
 namespace
 {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-bool isCharacterDevice(const char *path)
-{
-    struct stat info;
-    return lstat(path, &info) == 0 && S_ISCHR(info.st_mode);
-}
 
 // Files larger than `bytes` cannot be written while it lives: a write past the limit fails as on
 // a full disk instead of raising SIGXFSZ.
@@ -100,7 +83,8 @@ void TestOutput::roundTrip_data()
         QTest::newRow(name) << input << utf8;
     }
     // No encoding holds a lone surrogate: each becomes U+FFFD, even one at the very end.
-    const char16_t lone[] = {u'<', u'p', u'>', 0xDC00, u'a', 0xD800, u'<', u'/', u'p', u'>', 0xD83D};
+    const char16_t lone[] = {u'<', u'p', u'>', 0xDC00, u'a',  0xD800,
+                             u'<', u'/', u'p', u'>',   0xD83D};
     QTest::newRow("lone surrogates") << QString::fromUtf16(lone, std::size(lone))
                                      << QByteArray("<p>\xEF\xBF\xBD"
                                                    "a\xEF\xBF\xBD</p>\xEF\xBF\xBD");

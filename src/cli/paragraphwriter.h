@@ -15,6 +15,8 @@ namespace tavrinel::cli
 // Streams the paragraph text to a device as UTF-8. Wrapped paragraphs are copied into a block of
 // UTF-16 that stays in cache; each full block is encoded in one go into a reused byte buffer and
 // written. Nothing is allocated per paragraph and the whole result is never held in memory.
+// The encoder keeps state between blocks; that never loses a trailing high surrogate, because
+// the stream always ends with the "</p>" of its last paragraph.
 class ParagraphWriter
 {
 public:

@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 300
 FUZZ_SMOKE_SECONDS ?= 20
 
 .PHONY: all setup build run test test-asan package package-setup bench setup-fuzz build-fuzz \
-	fuzz fuzz-smoke format clean
+	fuzz fuzz-smoke setup-windows windows test-windows format clean
 
 all: build
 
@@ -61,8 +61,28 @@ fuzz-smoke: build-fuzz
 bench: build
 	$(BIN)/tavrinel-bench
 
+# The Windows x64 edition, cross-built in build-windows/: Qt for Windows is built once into a
+# cache (scripts/build-qt-windows.sh), then the programs, Tavrinel-<version>-win64.zip and
+# Tavrinel-<version>-win64-setup.exe. A changed Qt prefix starts the configuration afresh.
+setup-windows:
+	@sh scripts/install-deps.sh scripts/debian-packages.txt scripts/windows-packages.txt
+	@sh scripts/enable-deb-src.sh
+
+windows: setup-windows
+	qt=$$(JOBS=$(JOBS) sh scripts/build-qt-windows.sh | tail -n 1) && \
+	if ! grep -qx "TAVRINEL_QT_WINDOWS:UNINITIALIZED=$$qt" build-windows/CMakeCache.txt 2>/dev/null; then \
+	    rm -f build-windows/CMakeCache.txt; \
+	fi && \
+	TAVRINEL_QT_WINDOWS=$$qt cmake --preset windows && \
+	cmake --build --preset windows -j $(JOBS) && \
+	cmake --build --preset windows --target windows-packages
+
+# The core and command-line tests and the window's smoke test under Wine, in Xvfb.
+test-windows: windows
+	sh scripts/test-windows.sh
+
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-windows

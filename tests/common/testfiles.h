@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QString>
 #include <QTest>
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
+#endif
 
 namespace testfiles
 {
@@ -25,11 +27,13 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+#ifndef Q_OS_WIN
 // Whether the path is (still) a device node and not a file put in its place.
 inline bool isCharacterDevice(const char *path)
 {
     struct stat info;
     return lstat(path, &info) == 0 && S_ISCHR(info.st_mode);
 }
+#endif
 
 } // namespace testfiles

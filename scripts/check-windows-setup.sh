@@ -1,0 +1,58 @@
+#!/bin/sh
+# Installs the Windows setup program silently (/S) under Wine in a throwaway prefix and checks
+# what a user would see: exactly the files of the portable zip plus the uninstaller in Program
+# Files, the Start-menu shortcut, the entry under "Apps & features", and an installed
+# tavrinel-cli that works. Then uninstalls silently and checks that all of it is gone.
+#   scripts/check-windows-setup.sh build-windows/Tavrinel-1.00-win64-setup.exe
+set -eu
+setup=$(realpath "$1")
+zip="${setup%-setup.exe}.zip"
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavrinel-setup.XXXXXX")
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all
+# No Mono or Gecko offers, and no menu entries on this machine for the shortcut.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+fail() {
+    echo "check-windows-setup: $*" >&2
+    exit 1
+}
+
+folder="$WINEPREFIX/drive_c/Program Files/Tavrinel"
+shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavrinel.lnk"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavrinel'
+
+wineboot --init >/dev/null 2>&1
+wineserver -w
+
+wine "$setup" /S
+wineserver -w
+
+# The installed files are the zip's, no more and no fewer, and the uninstaller.
+(cd "$work" && cmake -E tar xf "$zip")
+expected=$(cd "$work"/Tavrinel-*-win64 && find . -type f | sed 's|^\./||' | sort)
+installed=$(cd "$folder" 2>/dev/null && find . -type f | sed 's|^\./||' | grep -vx uninstall.exe | sort) ||
+    fail "nothing installed in $folder"
+[ "$installed" = "$expected" ] || fail "installed files differ from the zip:
+$(printf '%s\n' "$expected" >"$work/expected"; printf '%s\n' "$installed" | diff "$work/expected" - || true)"
+[ -f "$folder/uninstall.exe" ] || fail "no uninstall.exe"
+[ -f "$shortcut" ] || fail "no Start-menu shortcut"
+wine reg query "$key" /v UninstallString >/dev/null 2>&1 || fail "no Apps & features entry"
+wine uninstaller --list 2>/dev/null | grep -q 'Tavrinel 1.00' || fail "Apps & features does not list Tavrinel"
+
+result=$(printf 'Hello world. This is a test. End.' |
+    wine "C:\\Program Files\\Tavrinel\\tavrinel-cli.exe" --size 10 --complete word)
+[ "$result" = '<p>Hello world.</p><p> This is a </p><p>test. End.</p>' ] ||
+    fail "the installed tavrinel-cli printed: $result"
+echo "installed: $(echo "$installed" | wc -l) files, shortcut, Apps & features entry; tavrinel-cli runs"
+
+wine "C:\\Program Files\\Tavrinel\\uninstall.exe" /S
+wineserver -w
+[ ! -e "$folder" ] || fail "left behind: $(cd "$folder" && find . | tr '\n' ' ')"
+[ ! -e "$shortcut" ] || fail "the shortcut is still there"
+! wine reg query "$key" >/dev/null 2>&1 || fail "the Apps & features entry is still there"
+echo "uninstalled: folder, shortcut and Apps & features entry removed"

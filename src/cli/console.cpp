@@ -1,7 +1,6 @@
 #include "console.h"
 
 #ifdef Q_OS_WIN
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -30,12 +29,6 @@ HANDLE consoleHandle(int descriptor)
 
 } // namespace
 
-void useBinaryStandardStreams()
-{
-    for (const int descriptor : {0, 1, 2})
-        _setmode(descriptor, _O_BINARY);
-}
-
 bool isConsole(int descriptor)
 {
     return consoleHandle(descriptor) != nullptr;
@@ -63,8 +56,6 @@ ConsoleWrite writeToConsole(int descriptor, QStringView text)
 }
 
 #else
-
-void useBinaryStandardStreams() {}
 
 bool isConsole(int descriptor)
 {

@@ -2,13 +2,10 @@
 
 #include <QStringView>
 
-// Standard streams the same way on every system: Windows translates line ends on standard
-// streams and writes bytes to a console in its own code page unless told otherwise.
+// Text for the user's console. A Windows console shows bytes in its own code page (936 on a
+// Chinese system), so UTF-8 would come out garbled there; it is given UTF-16 instead.
 namespace tavrinel::cli
 {
-
-// Standard input and output carry bytes unchanged: no CR LF translation on Windows.
-void useBinaryStandardStreams();
 
 // Whether the descriptor is a console window or terminal the user reads (not a file, pipe or
 // the null device).

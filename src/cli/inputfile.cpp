@@ -9,6 +9,7 @@
 
 #if defined(Q_OS_WIN)
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -22,14 +23,25 @@ namespace
 {
 
 #if defined(Q_OS_WIN)
-using FileStatus = struct _stat64;
+struct FileStatus : _stat64 {
+    qint64 writeTime = 0; // nanoseconds
+};
 int statusOf(int fd, FileStatus &status)
 {
-    return ::_fstat64(fd, &status);
+    if (::_fstat64(fd, &status) != 0)
+        return -1;
+    // st_mtime counts whole seconds: a rewrite within the same second would go unseen.
+    FILETIME written{};
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    status.writeTime =
+        GetFileTime(handle, nullptr, nullptr, &written)
+            ? (qint64{written.dwHighDateTime} << 32 | qint64{written.dwLowDateTime}) * 100
+            : qint64{status.st_mtime} * 1000000000;
+    return 0;
 }
 qint64 modifiedNanoseconds(const FileStatus &status)
 {
-    return qint64{status.st_mtime} * 1000000000;
+    return status.writeTime;
 }
 int openForReading(const QString &path)
 {

@@ -88,6 +88,7 @@ int main(int argc, char *argv[])
 {
     using namespace tavrinel::cli;
     reserveStandardDescriptors();
+    useBinaryStandardStreams();
     tavrinel::reportWriteLimitsAsErrors();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"tavrinel-cli"_s);

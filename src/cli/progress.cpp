@@ -1,10 +1,11 @@
 #include "progress.h"
 
+#include "console.h"
+
 #include <QCoreApplication>
 #include <QLocale>
 #include <QString>
 #include <cstdio>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -26,7 +27,7 @@ void printErr(const QByteArray &bytes)
 } // namespace
 
 Progress::Progress(qsizetype files, qint64 bytes)
-    : onTerminal_(::isatty(STDERR_FILENO) == 1), files_(files), bytes_(bytes)
+    : onTerminal_(isConsole(2)), files_(files), bytes_(bytes)
 {
     show();
 }

@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 
-#if !defined(Q_OS_WIN)
+#if defined(Q_OS_WIN)
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,6 +25,14 @@ void reserveStandardDescriptors()
         // The lowest free number is taken, and every lower one is open by now: it is fd.
         ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
     }
+#endif
+}
+
+void useBinaryStandardStreams()
+{
+#if defined(Q_OS_WIN)
+    for (const int fd : {0, 1, 2})
+        ::_setmode(fd, _O_BINARY);
 #endif
 }
 

@@ -12,6 +12,10 @@ namespace tavrinel::cli
 // main, before anything opens a descriptor.
 void reserveStandardDescriptors();
 
+// Standard input and output carry bytes unchanged: on Windows they would otherwise translate
+// line ends and end reading at Ctrl+Z.
+void useBinaryStandardStreams();
+
 // The arguments exactly as given. On Linux they are bytes: file names that are not UTF-8 keep
 // every byte (output/filename.h).
 QStringList commandLineArguments(int argc, char *argv[]);

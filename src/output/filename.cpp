@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -151,7 +152,12 @@ QByteArray canonical(const QByteArray &path)
 
 QString systemErrorText(int errorNumber)
 {
+#if defined(Q_OS_WIN)
+    // There qt_error_string() reads the number as a Windows error code, not an errno value.
+    return QString::fromWCharArray(::_wcserror(errorNumber));
+#else
     return qt_error_string(errorNumber);
+#endif
 }
 
 } // namespace tavrinel

@@ -118,9 +118,9 @@ QList<int> iconSizesOf(const QString &path)
     if (!module)
         return sizes;
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
-    if (const BYTE *group = found ? static_cast<const BYTE *>(LockResource(
-                                        LoadResource(module, found)))
-                                  : nullptr) {
+    if (const BYTE *group =
+            found ? static_cast<const BYTE *>(LockResource(LoadResource(module, found)))
+                  : nullptr) {
         // GRPICONDIR: reserved, type, count; then 14-byte entries starting with width.
         const int count = group[4] | group[5] << 8;
         for (int i = 0; i < count; ++i) {
@@ -152,8 +152,7 @@ VersionInfo versionInfoOf(const QString &path)
     UINT length = 0;
     if (VerQueryValueW(data.data(), L"\\", &value, &length) && length >= sizeof(VS_FIXEDFILEINFO))
         info.fixedFileVersionHigh = static_cast<VS_FIXEDFILEINFO *>(value)->dwFileVersionMS;
-    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length) ||
-        length < 4)
+    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length) || length < 4)
         return info;
     const auto *pair = static_cast<const WORD *>(value);
     info.translation = u"%1%2"_s.arg(pair[0], 4, 16, u'0').arg(pair[1], 4, 16, u'0');

@@ -28,15 +28,18 @@ char16_t *allocateUnits(std::size_t capacity)
 {
     const std::size_t bytes = std::max<std::size_t>(capacity, 1) * sizeof(char16_t);
     void *memory = nullptr;
+#if defined(__linux__)
     if (bytes >= 2 * hugePage) {
         memory = std::aligned_alloc(hugePage, (bytes + hugePage - 1) / hugePage * hugePage);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
+#if defined(MADV_HUGEPAGE)
         if (memory)
             madvise(memory, bytes, MADV_HUGEPAGE);
 #endif
-    } else {
-        memory = std::malloc(bytes);
     }
+#endif
+    // Otherwise a plain allocation (Windows has no aligned_alloc whose memory free() releases).
+    if (!memory)
+        memory = std::malloc(bytes);
     if (!memory)
         throw std::bad_alloc();
     return static_cast<char16_t *>(memory);

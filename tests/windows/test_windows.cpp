@@ -8,7 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -155,7 +155,8 @@ VersionInfo versionInfoOf(const QString &path)
     if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length) || length < 4)
         return info;
     const auto *pair = static_cast<const WORD *>(value);
-    info.translation = u"%1%2"_s.arg(pair[0], 4, 16, u'0').arg(pair[1], 4, 16, u'0');
+    info.translation =
+        u"%1%2"_s.arg(uint{pair[0]}, 4, 16, QChar(u'0')).arg(uint{pair[1]}, 4, 16, QChar(u'0'));
     const auto text = [&](const QString &name) {
         const std::wstring key = wide(u"\\StringFileInfo\\%1\\%2"_s.arg(info.translation, name));
         return VerQueryValueW(data.data(), key.c_str(), &value, &length) && length > 0
@@ -187,6 +188,23 @@ void setCaption(QWidget *control, const QString &text)
         qobject_cast<QGroupBox *>(control)->setTitle(text);
 }
 
+// The path as Windows programs take it, with its drive.
+std::wstring nativePath(const QString &path)
+{
+    return wide(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+}
+
+// A console shows a double-width character in two cells and may hand it back twice.
+QString withoutDoubledWideCharacters(const QString &text)
+{
+    QString result;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x3000 || result.isEmpty() || result.back() != c)
+            result += c;
+    }
+    return result;
+}
+
 QString reversed(const QString &text)
 {
     QString result = text;
@@ -211,6 +229,7 @@ private slots:
     void chineseRenders();
     void countsInSimSun();
     void generateThroughNativeSaveAs();
+    void cliMessageInConsole();
 
 private:
     void showWindow();
@@ -336,14 +355,13 @@ void TestWindows::generateThroughNativeSaveAs()
     window_->findChild<QAbstractButton *>(u"OptAllow1"_s)->click();
 
     QString offered;
-    bool qtDialogSeen = false;
+    QString dialogClass;
     const auto named = keepAnswering([&] {
-        for (QWidget *top : QApplication::topLevelWidgets())
-            qtDialogSeen = qtDialogSeen || (qobject_cast<QFileDialog *>(top) && top->isVisible());
         HWND dialog = findOwnWindow(u"保存文件(*.txt)"_s);
         HWND name = dialog ? findEditHolding(dialog, u"文章分割后内容.txt"_s) : nullptr;
         if (!name)
             return false;
+        dialogClass = className(dialog);
         offered = windowText(name);
         SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide(target).c_str()));
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -363,11 +381,55 @@ void TestWindows::generateThroughNativeSaveAs()
 
     QVERIFY(*named);
     QVERIFY(*confirmed);
-    QVERIFY(!qtDialogSeen);
+    QCOMPARE(dialogClass, u"#32770"_s); // a system dialog, not a Qt window
     QCOMPARE(offered, u"文章分割后内容.txt"_s);
     QCOMPARE(confirmation, u"文件保存成功！"_s);
     QCOMPARE(testfiles::fileBytes(target),
              QByteArray("<p>Hello world.</p><p> This is a </p><p>test. End.</p>"));
+}
+
+// tavrinel-cli's messages reach a console as text: a Chinese file name shows correctly even where
+// the console's code page is not UTF-8 (936, as on Chinese Windows).
+void TestWindows::cliMessageInConsole()
+{
+    FreeConsole();
+    QVERIFY(AllocConsole());
+    QVERIFY(SetConsoleOutputCP(936));
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE console =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inheritable, OPEN_EXISTING, 0, nullptr);
+    QVERIFY(console != INVALID_HANDLE_VALUE);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = console;
+    startup.hStdError = console;
+    std::wstring commandLine = L"\"" + nativePath(cliProgram) + L"\" \"缺少 文件.txt\"";
+    PROCESS_INFORMATION child{};
+    QVERIFY(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                           &startup, &child));
+    WaitForSingleObject(child.hProcess, 30000);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(child.hProcess, &exitCode);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+
+    CONSOLE_SCREEN_BUFFER_INFO buffer{};
+    GetConsoleScreenBufferInfo(console, &buffer);
+    std::wstring screen(static_cast<std::size_t>(buffer.dwSize.X) * 4, L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(console, screen.data(), static_cast<DWORD>(screen.size()), {0, 0},
+                                &read);
+    CloseHandle(console);
+    FreeConsole();
+
+    QCOMPARE(exitCode, 1u);
+    const QString shown =
+        withoutDoubledWideCharacters(QString::fromWCharArray(screen.data(), read).simplified());
+    QVERIFY2(shown.contains(u"cannot read 缺少 文件.txt: No such file or directory"_s),
+             qPrintable(shown));
 }
 
 QTEST_MAIN(TestWindows)

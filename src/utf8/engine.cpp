@@ -184,7 +184,8 @@ Result cut(ByteSource &source, const GenerationSettings &settings, ByteSink &sin
         settings.split == SplitMode::ByCharacters && settings.completeness == Completeness::Word;
     Classifier classifier(reader.kernels(), wordBreaks);
     SpaceTrimmer trimmer;
-    Output output(sink, options.escapeHtml);
+    // As large as a chunk: small chunks in tests also make text go past the buffer.
+    Output output(sink, options.escapeHtml, options.chunkSize);
     Cutter cutter(settings, output);
     std::uint64_t length = 0;
 

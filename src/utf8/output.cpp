@@ -2,22 +2,23 @@
 
 #include "generate/escape.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tavrinel::utf8
 {
 
-Output::Output(ByteSink &sink, bool escapeHtml)
-    : sink_(sink), escapeHtml_(escapeHtml),
-      buffer_(std::make_unique_for_overwrite<char[]>(capacity))
+Output::Output(ByteSink &sink, bool escapeHtml, std::size_t capacity)
+    : sink_(sink), escapeHtml_(escapeHtml), capacity_(std::max<std::size_t>(capacity, 16)),
+      buffer_(std::make_unique_for_overwrite<char[]>(capacity_))
 {
 }
 
 void Output::put(const char *bytes, std::size_t size)
 {
-    if (size > capacity - used_) {
+    if (size > capacity_ - used_) {
         flush();
-        if (size >= capacity)
+        if (size >= capacity_)
             return write(bytes, size);
     }
     std::memcpy(buffer_.get() + used_, bytes, size);

@@ -15,7 +15,8 @@ namespace tavrinel::utf8
 class Output
 {
 public:
-    Output(ByteSink &sink, bool escapeHtml);
+    // Buffers up to `capacity` bytes (at least enough for the tags).
+    Output(ByteSink &sink, bool escapeHtml, std::size_t capacity);
 
     // Markup: the paragraph tags.
     void tag(std::string_view markup) { put(markup.data(), markup.size()); }
@@ -36,10 +37,9 @@ private:
     void putEscaped(const char *bytes, std::size_t size);
     void write(const char *bytes, std::size_t size);
 
-    static constexpr std::size_t capacity = std::size_t{1} << 20;
-
     ByteSink &sink_;
     bool escapeHtml_;
+    std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
     bool failed_ = false;

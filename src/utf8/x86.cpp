@@ -218,13 +218,14 @@ TAVRINEL_AVX2 bool validAvx2(const unsigned char *bytes, std::size_t size)
     return _mm256_testz_si256(error, error) != 0;
 }
 
-Tally classifySse2(const unsigned char *bytes, std::size_t size, bool wordBreaks, Window *windows)
+__attribute__((flatten)) Tally classifySse2(const unsigned char *bytes, std::size_t size,
+                                            bool wordBreaks, Window *windows)
 {
     return classifyWith<windowSse2>(bytes, size, wordBreaks, windows);
 }
 
-TAVRINEL_AVX2 Tally classifyAvx2(const unsigned char *bytes, std::size_t size, bool wordBreaks,
-                                 Window *windows)
+TAVRINEL_AVX2 __attribute__((flatten)) Tally
+classifyAvx2(const unsigned char *bytes, std::size_t size, bool wordBreaks, Window *windows)
 {
     return classifyWith<windowAvx2>(bytes, size, wordBreaks, windows);
 }

@@ -28,7 +28,7 @@ classifyWith(const unsigned char *bytes, std::size_t size, bool wordBreaks, Wind
         tally.add(windows[i / windowBytes]);
     }
     if (i < size) {
-        alignas(64) unsigned char tail[windowBytes] = {};
+        unsigned char tail[windowBytes] = {};
         std::memcpy(tail, bytes + i, size - i);
         Window window = classifyWindow(tail, wordBreaks);
         window.lead &= (std::uint64_t{1} << (size - i)) - 1;
@@ -193,7 +193,7 @@ TAVRINEL_AVX2 bool validAvx2(const unsigned char *bytes, std::size_t size)
     __m256i previous = _mm256_setzero_si256();
     __m256i pending = _mm256_setzero_si256(); // a sequence runs on into the next block
     std::size_t i = 0;
-    alignas(32) unsigned char tail[32] = {};
+    unsigned char tail[32] = {};
     while (i < size) {
         __m256i input;
         if (i + 32 <= size) {
@@ -202,7 +202,7 @@ TAVRINEL_AVX2 bool validAvx2(const unsigned char *bytes, std::size_t size)
             // Zero padding after the end is ASCII: a sequence cut off by the end shows as too
             // short.
             std::memcpy(tail, bytes + i, size - i);
-            input = _mm256_load_si256(reinterpret_cast<const __m256i *>(tail));
+            input = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(tail));
         }
         if (_mm256_movemask_epi8(input) == 0) {
             error = _mm256_or_si256(error, pending);

@@ -14,13 +14,11 @@ Output::Output(ByteSink &sink, bool escapeHtml, std::size_t capacity)
 {
 }
 
-void Output::put(const char *bytes, std::size_t size)
+void Output::putPastBuffer(const char *bytes, std::size_t size)
 {
-    if (size > capacity_ - used_) {
-        flush();
-        if (size >= capacity_)
-            return write(bytes, size);
-    }
+    flush();
+    if (size >= capacity_)
+        return write(bytes, size);
     std::memcpy(buffer_.get() + used_, bytes, size);
     used_ += size;
 }

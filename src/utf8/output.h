@@ -3,6 +3,7 @@
 #include "bytestream.h"
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -33,7 +34,14 @@ public:
     bool failed() const { return failed_; }
 
 private:
-    void put(const char *bytes, std::size_t size);
+    void put(const char *bytes, std::size_t size)
+    {
+        if (size > capacity_ - used_)
+            return putPastBuffer(bytes, size);
+        std::memcpy(buffer_.get() + used_, bytes, size);
+        used_ += size;
+    }
+    void putPastBuffer(const char *bytes, std::size_t size);
     void putEscaped(const char *bytes, std::size_t size);
     void write(const char *bytes, std::size_t size);
 

@@ -3,13 +3,13 @@
 // byte; never a crash. Input: the file's bytes.
 
 #include "article.h"
+#include "checks/utf8check.h"
 #include "exitcodes.h"
 #include "fuzzinput.h"
 #include "generate/run.h"
 #include "generate/sizetext.h"
 #include "paragraphwriter.h"
 
-#include <QBuffer>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <string>
@@ -26,6 +26,22 @@ namespace
 // Long enough for paragraphs that span several of the writer's blocks.
 constexpr std::size_t longArticle = 140000;
 
+std::optional<qsizetype> invalidAt(QByteArrayView bytes)
+{
+    const auto offset = firstInvalidUtf8({bytes.data(), static_cast<std::size_t>(bytes.size())});
+    return offset ? std::optional<qsizetype>(static_cast<qsizetype>(*offset)) : std::nullopt;
+}
+
+// Keeps what is written.
+struct BufferSink : ByteSink {
+    QByteArray data;
+    bool write(const char *bytes, std::size_t size) override
+    {
+        data.append(bytes, static_cast<qsizetype>(size));
+        return true;
+    }
+};
+
 bool qtDecodes(QByteArrayView bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -37,7 +53,7 @@ bool qtDecodes(QByteArrayView bytes)
 // that starts there does not, even on its own.
 void checkRefusal(QByteArrayView bytes, const InputError &error)
 {
-    const auto offset = firstInvalidUtf8(bytes);
+    const auto offset = invalidAt(bytes);
     check(offset.has_value(), "Qt refused what the validator accepts");
     check(*offset < bytes.size(), "offset past the end");
     check(qtDecodes(bytes.first(*offset)), "bytes before the offset are invalid");
@@ -61,8 +77,7 @@ QByteArray encodeAtOnce(std::u16string_view text)
 void checkWriter(std::u16string_view text, std::int16_t size)
 {
     const std::u16string_view article = trimSpaces(text);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
+    BufferSink buffer;
     ParagraphWriter writer(buffer);
     std::u16string wrapped;
     for (const auto &[split, completeness] :
@@ -74,8 +89,8 @@ void checkWriter(std::u16string_view text, std::int16_t size)
         forEachParagraph(article, settings, [&writer](std::u16string_view p) { writer.add(p); });
     }
     check(writer.finish(), "writing to memory failed");
-    check(buffer.data() == encodeAtOnce(wrapped), "streamed UTF-8 differs from the paragraph text");
-    check(!firstInvalidUtf8(buffer.data()), "the writer produced invalid UTF-8");
+    check(buffer.data == encodeAtOnce(wrapped), "streamed UTF-8 differs from the paragraph text");
+    check(!invalidAt(buffer.data), "the writer produced invalid UTF-8");
 }
 
 std::u16string repeatedUpTo(std::u16string_view text, std::size_t length)
@@ -112,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         checkWriter(rawUnits(bytes), paragraphSize);
         return 0;
     }
-    check(!firstInvalidUtf8(bytes), "the validator refused what Qt accepts");
+    check(!invalidAt(bytes), "the validator refused what Qt accepts");
 
     // Verbatim: encoding the text again gives the file back, less a leading byte order mark.
     const std::u16string_view text = std::get<Utf16Text>(decoded).view();

@@ -1,3 +1,4 @@
+#include "output/writesignals.h"
 #include "ui/language.h"
 #include "ui/mainwindow.h"
 #include "ui/qtprompt.h"
@@ -9,6 +10,7 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    tavrinel::reportWriteLimitsAsErrors(); // a save past a size limit fails, not the window
     QApplication app(argc, argv);
     // The name, not a display name: Qt would append a display name to the window's caption.
     QApplication::setApplicationName(u"Tavrinel"_s);

@@ -1,9 +1,9 @@
 #include "article.h"
 
+#include "checks/utf8check.h"
 #include "exitcodes.h"
+#include "inputfile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QStringDecoder>
 #include <cstdio>
 #include <new>
@@ -19,58 +19,6 @@ namespace tavrinel::cli
 
 namespace
 {
-
-QString inputName(const QString &path)
-{
-    return path.isEmpty() ? u"standard input"_s : QDir::toNativeSeparators(path);
-}
-
-InputError unreadable(const QString &path, const QString &reason)
-{
-    return {exitIoError, u"cannot read %1: %2"_s.arg(inputName(path), reason)};
-}
-
-// Length of the well-formed sequence starting with `lead`, and the range its second byte must
-// lie in; zero length for a byte that cannot start a sequence.
-struct SequenceShape {
-    int length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-};
-
-SequenceShape shapeOf(unsigned char lead)
-{
-    if (lead < 0x80)
-        return {1};
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return {2};
-    if (lead == 0xE0) // no overlong forms
-        return {3, 0xA0};
-    if (lead == 0xED) // no surrogates
-        return {3, 0x80, 0x9F};
-    if (lead >= 0xE1 && lead <= 0xEF)
-        return {3};
-    if (lead == 0xF0)
-        return {4, 0x90};
-    if (lead >= 0xF1 && lead <= 0xF3)
-        return {4};
-    if (lead == 0xF4) // nothing beyond U+10FFFF
-        return {4, 0x80, 0x8F};
-    return {};
-}
-
-bool wellFormedAt(const unsigned char *s, qsizetype available, const SequenceShape &shape)
-{
-    if (shape.length == 0 || available < shape.length)
-        return false;
-    if (shape.length > 1 && (s[1] < shape.low || s[1] > shape.high))
-        return false;
-    for (int k = 2; k < shape.length; ++k) {
-        if ((s[k] & 0xC0) != 0x80)
-            return false;
-    }
-    return true;
-}
 
 // Large texts are faulted in by the huge page where the system allows it, which saves most of
 // the page faults of filling a fresh buffer of a hundred megabytes.
@@ -98,19 +46,6 @@ char16_t *allocateUnits(std::size_t capacity)
 
 Utf16Text::Utf16Text(std::size_t capacity) : units_(allocateUnits(capacity)) {}
 
-std::optional<qsizetype> firstInvalidUtf8(QByteArrayView bytes)
-{
-    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
-    const qsizetype size = bytes.size();
-    for (qsizetype i = 0; i < size;) {
-        const SequenceShape shape = shapeOf(s[i]);
-        if (!wellFormedAt(s + i, size - i, shape))
-            return i;
-        i += shape.length;
-    }
-    return std::nullopt;
-}
-
 std::variant<Utf16Text, InputError> decodeArticle(QByteArrayView bytes)
 {
     // Stateless: a sequence cut off by the end of the input is an error, not pending state.
@@ -123,32 +58,50 @@ std::variant<Utf16Text, InputError> decodeArticle(QByteArrayView bytes)
         return text;
     }
     // The fast decoder only says that something is wrong; find where, for the message.
-    const qsizetype offset = firstInvalidUtf8(bytes).value_or(0);
+    const std::size_t offset =
+        firstInvalidUtf8({bytes.data(), static_cast<std::size_t>(bytes.size())}).value_or(0);
     return InputError{exitBadInput, u"invalid UTF-8 at byte offset %1"_s.arg(offset)};
 }
 
+namespace
+{
+
+// The whole input, read in blocks; its expected size, when known, only sizes the buffer.
+std::optional<QString> readAll(InputFile &input, QByteArray &bytes)
+{
+    constexpr qint64 block = qint64{1} << 20;
+    bytes.reserve(input.expectedSize() + 1); // one more, to see the end without growing
+    for (;;) {
+        if (bytes.capacity() - bytes.size() < block / 4)
+            bytes.reserve(std::max(bytes.capacity() * 2, bytes.size() + block));
+        const qsizetype used = bytes.size();
+        bytes.resize(bytes.capacity());
+        const qint64 got = input.read(bytes.data() + used, bytes.size() - used);
+        bytes.resize(used + std::max<qint64>(got, 0));
+        if (got < 0)
+            return input.errorString();
+        if (got == 0)
+            return input.unchangedSinceOpen() ? std::nullopt
+                                              : std::optional<QString>(input.errorString());
+    }
+}
+
+} // namespace
+
 std::variant<Utf16Text, InputError> loadArticle(const QString &path)
 {
-    QFile file;
-    const bool opened = path.isEmpty() ? file.open(stdin, QIODevice::ReadOnly)
-                                       : (file.setFileName(path), file.open(QIODevice::ReadOnly));
-    if (!opened)
-        return unreadable(path, file.errorString());
-    // A regular file is decoded straight from its mapping; pipes and terminals are read.
+    InputFile input(path);
     QByteArray bytes;
-    QByteArrayView input;
-    const qint64 size = file.isSequential() ? 0 : file.size();
-    if (const uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
-        input = QByteArrayView(mapped, size);
-    } else {
-        bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return unreadable(path, file.errorString());
-        input = bytes;
-    }
-    auto decoded = decodeArticle(input);
+    std::optional<QString> problem;
+    if (!input.open())
+        problem = input.errorString();
+    else
+        problem = readAll(input, bytes);
+    if (problem)
+        return InputError{exitIoError, u"cannot read %1: %2"_s.arg(input.displayName(), *problem)};
+    auto decoded = decodeArticle(bytes);
     if (auto *error = std::get_if<InputError>(&decoded))
-        error->message = inputName(path) + u": "_s + error->message;
+        error->message = input.displayName() + u": "_s + error->message;
     return decoded;
 }
 

@@ -35,9 +35,6 @@ private:
     std::size_t size_ = 0;
 };
 
-// Offset of the first byte that does not start a well-formed UTF-8 sequence, if there is one.
-std::optional<qsizetype> firstInvalidUtf8(QByteArrayView bytes);
-
 // The UTF-8 bytes as UTF-16 text, verbatim except for a leading byte order mark.
 std::variant<Utf16Text, InputError> decodeArticle(QByteArrayView bytes);
 

@@ -3,11 +3,11 @@
 #include "article.h"
 #include "convert.h"
 #include "exitcodes.h"
+#include "output/filename.h"
 #include "progress.h"
 #include "report.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <new>
@@ -35,19 +35,13 @@ struct BatchItem {
 
 QString shown(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return displayFileName(path);
 }
 
-// One spelling per file, whatever path, symbolic link or "." led to it, also for a file that
-// does not exist yet, so that "would this write replace an input?" compares like with like.
+// So that "would this write replace an input?" compares like with like.
 QString fileKey(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
-                            : folder + u'/' + info.fileName();
+    return canonicalFileName(path);
 }
 
 QString refusalFor(const BatchItem &item, const QSet<QString> &inputKeys,
@@ -95,17 +89,19 @@ int convertGuarded(const BatchItem &item, const GenerationSettings &settings, Pr
 
 std::optional<QString> unusableFolder(const QString &outDir)
 {
-    const QFileInfo info(outDir);
-    if (info.isDir())
+    const FileKind kind = fileKind(outDir);
+    if (kind == FileKind::Folder)
         return std::nullopt;
-    return u"cannot write to %1: %2"_s.arg(shown(outDir),
-                                           info.exists() ? u"not a folder"_s : u"no such folder"_s);
+    return u"cannot write to %1: %2"_s.arg(
+        shown(outDir), kind == FileKind::Missing ? u"no such folder"_s : u"not a folder"_s);
 }
 
-// The result's file name: the input's name less its last extension, plus ".txt".
+// The result's file name: the input's name less its last extension, plus ".txt". A leading dot
+// starts a hidden file's name, not an extension.
 QString outputName(const QString &input)
 {
-    QString name = QFileInfo(input).fileName();
+    const QString path = QDir::fromNativeSeparators(input);
+    QString name = path.mid(path.lastIndexOf(u'/') + 1);
     if (const qsizetype dot = name.lastIndexOf(u'.'); dot > 0)
         name.truncate(dot);
     return name + u".txt"_s;
@@ -126,7 +122,7 @@ std::vector<BatchItem> planBatch(const QStringList &inputs, const QString &outDi
         BatchItem item;
         item.input = input;
         item.output = QDir(outDir).filePath(outputName(input));
-        item.size = QFileInfo(input).size();
+        item.size = fileSize(input);
         const QString key = fileKey(input);
         item.repeat = seen.contains(key);
         seen.insert(key);

@@ -2,12 +2,9 @@
 
 #include "generate/run.h"
 #include "generate/sizetext.h"
+#include "output/filename.h"
 #include "output/outputfile.h"
 #include "paragraphwriter.h"
-
-#include <QDir>
-#include <QFile>
-#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -17,10 +14,10 @@ namespace tavrinel::cli
 namespace
 {
 
-bool writeParagraphs(QIODevice &device, std::u16string_view article,
+bool writeParagraphs(ByteSink &sink, std::u16string_view article,
                      const GenerationSettings &settings)
 {
-    ParagraphWriter writer(device);
+    ParagraphWriter writer(sink);
     forEachParagraph(trimSpaces(article), settings,
                      [&writer](std::u16string_view paragraph) { writer.add(paragraph); });
     return writer.finish();
@@ -28,12 +25,10 @@ bool writeParagraphs(QIODevice &device, std::u16string_view article,
 
 } // namespace
 
-std::optional<QString> convertToStdout(std::u16string_view article,
+std::optional<QString> convertToStdout(FdWriter &out, std::u16string_view article,
                                        const GenerationSettings &settings)
 {
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        !writeParagraphs(out, article, settings))
+    if (!writeParagraphs(out, article, settings))
         return u"cannot write to standard output: "_s + out.errorString();
     return std::nullopt;
 }
@@ -42,8 +37,8 @@ std::optional<QString> convertToFile(const QString &path, std::u16string_view ar
                                      const GenerationSettings &settings)
 {
     OutputFile out(path);
-    if (!out.open() || !writeParagraphs(out.device(), article, settings) || !out.commit())
-        return u"cannot write %1: %2"_s.arg(QDir::toNativeSeparators(path), out.errorString());
+    if (!out.open() || !writeParagraphs(out, article, settings) || !out.commit())
+        return u"cannot write %1: %2"_s.arg(displayFileName(path), out.errorString());
     return std::nullopt;
 }
 

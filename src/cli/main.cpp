@@ -7,8 +7,11 @@
 #include "generate/settings.h"
 #include "generate/sizetext.h"
 #include "options.h"
+#include "output/fdwriter.h"
+#include "output/writesignals.h"
 #include "report.h"
 #include "stats.h"
+#include "stdstreams.h"
 
 #include <QCoreApplication>
 #include <new>
@@ -21,6 +24,8 @@ namespace tavrinel::cli
 
 namespace
 {
+
+constexpr int standardOutput = 1;
 
 std::u16string_view view(const QString &text)
 {
@@ -40,27 +45,39 @@ std::variant<GenerationSettings, int> settingsFrom(const Options &options)
 }
 
 // One article to standard output or to the file given with -o.
-int convertOne(const Options &options, const GenerationSettings &settings)
+int convertOne(const Options &options, const GenerationSettings &settings, FdWriter &out)
 {
     auto article = loadArticle(options.inputs.first());
     if (const auto *error = std::get_if<InputError>(&article))
         return fail(error->exitCode, error->message);
     const std::u16string_view text = std::get<Utf16Text>(article).view();
-    const auto problem = options.output.isEmpty() ? convertToStdout(text, settings)
+    const auto problem = options.output.isEmpty() ? convertToStdout(out, text, settings)
                                                   : convertToFile(options.output, text, settings);
     return problem ? fail(exitIoError, *problem) : exitOk;
 }
 
-int run(const Options &options)
+int run(const Options &options, FdWriter &out)
 {
     if (options.stats)
-        return printStats(options.inputs);
+        return printStats(options.inputs, out);
     const auto settings = settingsFrom(options);
     if (const int *code = std::get_if<int>(&settings))
         return *code;
     const auto &chosen = std::get<GenerationSettings>(settings);
-    return options.outDir.isEmpty() ? convertOne(options, chosen)
+    return options.outDir.isEmpty() ? convertOne(options, chosen, out)
                                     : convertBatch(options.inputs, options.outDir, chosen);
+}
+
+int runCommandLine(const QStringList &arguments)
+{
+    FdWriter out(standardOutput);
+    auto parsed = parseOptions(arguments);
+    if (const auto *exit = std::get_if<Exit>(&parsed)) {
+        if (!exit->output.isEmpty() && !printOut(out, exit->output))
+            return exitIoError;
+        return exit->message.isEmpty() ? exit->code : fail(exit->code, exit->message);
+    }
+    return run(std::get<Options>(parsed), out);
 }
 
 } // namespace
@@ -70,14 +87,13 @@ int run(const Options &options)
 int main(int argc, char *argv[])
 {
     using namespace tavrinel::cli;
+    reserveStandardDescriptors();
+    tavrinel::reportWriteLimitsAsErrors();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"tavrinel-cli"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(TAVRINEL_VERSION_TEXT));
     try {
-        auto parsed = parseOptions(QCoreApplication::arguments());
-        if (const auto *exit = std::get_if<Exit>(&parsed))
-            return exit->message.isEmpty() ? exit->code : fail(exit->code, exit->message);
-        return run(std::get<Options>(parsed));
+        return runCommandLine(commandLineArguments(argc, argv));
     } catch (const std::bad_alloc &) {
         return fail(exitIoError, u"not enough memory"_s);
     } catch (const std::length_error &) {

@@ -28,7 +28,8 @@ std::optional<bool> chooseBetween(const QString &value, QLatin1StringView first,
 Exit usageError(const QString &message)
 {
     return {exitBadInput,
-            message + u"\nTry '"_s + QCoreApplication::applicationName() + u" --help'."_s};
+            message + u"\nTry '"_s + QCoreApplication::applicationName() + u" --help'."_s,
+            {}};
 }
 
 struct Parser {
@@ -120,10 +121,14 @@ std::variant<Options, Exit> parseOptions(const QStringList &arguments)
     Parser p;
     if (!p.parser.parse(arguments))
         return usageError(p.parser.errorText());
-    if (p.parser.isSet(u"help"_s))
-        p.parser.showHelp(exitOk);
+    // Printed here rather than by the parser, which would exit without checking the write.
+    if (p.parser.isSet(u"help"_s) || p.parser.isSet(u"help-all"_s))
+        return Exit{exitOk, {}, p.parser.helpText()};
     if (p.parser.isSet(u"version"_s))
-        p.parser.showVersion();
+        return Exit{exitOk,
+                    {},
+                    QCoreApplication::applicationName() + u' ' +
+                        QCoreApplication::applicationVersion() + u'\n'};
 
     Options options;
     options.sizeText = p.parser.value(p.size);

@@ -21,7 +21,8 @@ struct Options {
 // An invocation that ends before any work: help, version or a usage error.
 struct Exit {
     int code = 0;
-    QString message; // for standard error; help and version print themselves
+    QString message; // for standard error
+    QString output;  // for standard output: the help or the version
 };
 
 std::variant<Options, Exit> parseOptions(const QStringList &arguments);

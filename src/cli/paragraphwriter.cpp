@@ -3,8 +3,8 @@
 namespace tavrinel::cli
 {
 
-ParagraphWriter::ParagraphWriter(QIODevice &device)
-    : device_(device), encoder_(QStringEncoder::Utf8),
+ParagraphWriter::ParagraphWriter(ByteSink &sink)
+    : sink_(sink), encoder_(QStringEncoder::Utf8),
       block_(std::make_unique_for_overwrite<char16_t[]>(blockUnits))
 {
     bytes_.resize(encoder_.requiredSpace(blockUnits));
@@ -35,8 +35,7 @@ void ParagraphWriter::encodeAndWrite(std::u16string_view units)
         return;
     const QStringView text(units.data(), static_cast<qsizetype>(units.size()));
     const char *end = encoder_.appendToBuffer(bytes_.data(), text);
-    const qint64 length = end - bytes_.constData();
-    failed_ = device_.write(bytes_.constData(), length) != length;
+    failed_ = !sink_.write(bytes_.constData(), static_cast<std::size_t>(end - bytes_.constData()));
 }
 
 bool ParagraphWriter::finish()

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "generate/bytesink.h"
 #include "generate/run.h"
 
 #include <QByteArray>
-#include <QIODevice>
 #include <QStringEncoder>
 #include <cstring>
 #include <memory>
@@ -12,7 +12,7 @@
 namespace tavrinel::cli
 {
 
-// Streams the paragraph text to a device as UTF-8. Wrapped paragraphs are copied into a block of
+// Streams the paragraph text to a sink as UTF-8. Wrapped paragraphs are copied into a block of
 // UTF-16 that stays in cache; each full block is encoded in one go into a reused byte buffer and
 // written. Nothing is allocated per paragraph and the whole result is never held in memory.
 // The encoder keeps state between blocks; that never loses a trailing high surrogate, because
@@ -20,7 +20,7 @@ namespace tavrinel::cli
 class ParagraphWriter
 {
 public:
-    explicit ParagraphWriter(QIODevice &device);
+    explicit ParagraphWriter(ByteSink &sink);
 
     void add(std::u16string_view paragraph)
     {
@@ -33,7 +33,7 @@ public:
         used_ = static_cast<std::size_t>(out - block_.get());
     }
 
-    // Writes what is left; false when any write failed (errorString() of the device says why).
+    // Writes what is left; false when any write failed (the sink knows why).
     bool finish();
 
 private:
@@ -50,7 +50,7 @@ private:
     static constexpr std::size_t blockUnits = 64 * 1024;
     static constexpr std::size_t tagUnits = paragraphOpen.size() + paragraphClose.size();
 
-    QIODevice &device_;
+    ByteSink &sink_;
     QStringEncoder encoder_;
     std::unique_ptr<char16_t[]> block_;
     std::size_t used_ = 0;

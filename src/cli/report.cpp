@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include "output/fdwriter.h"
+
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -19,6 +21,15 @@ int fail(int code, const QString &message)
 {
     report(message);
     return code;
+}
+
+bool printOut(FdWriter &out, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    if (out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+        return true;
+    report(u"cannot write to standard output: "_s + out.errorString());
+    return false;
 }
 
 } // namespace tavrinel::cli

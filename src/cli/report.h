@@ -2,6 +2,11 @@
 
 #include <QString>
 
+namespace tavrinel
+{
+class FdWriter;
+}
+
 namespace tavrinel::cli
 {
 
@@ -10,5 +15,8 @@ void report(const QString &message);
 
 // Reports the message and hands back the exit code, for `return fail(...)`.
 int fail(int code, const QString &message);
+
+// Writes the text to standard output; on failure says why and returns false.
+bool printOut(FdWriter &out, const QString &text);
 
 } // namespace tavrinel::cli

@@ -3,10 +3,9 @@
 #include "article.h"
 #include "checks/checks.h"
 #include "exitcodes.h"
+#include "output/fdwriter.h"
+#include "output/filename.h"
 #include "report.h"
-
-#include <QDir>
-#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -24,20 +23,12 @@ QString countsOf(std::u16string_view article)
 
 QString headerFor(const QString &path)
 {
-    return u"==> %1 <==\n"_s.arg(path.isEmpty() ? u"standard input"_s
-                                                : QDir::toNativeSeparators(path));
-}
-
-bool printOut(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-    return std::fflush(stdout) == 0;
+    return u"==> %1 <==\n"_s.arg(path.isEmpty() ? u"standard input"_s : displayFileName(path));
 }
 
 } // namespace
 
-int printStats(const QStringList &inputs)
+int printStats(const QStringList &inputs, FdWriter &out)
 {
     const bool withHeaders = inputs.size() > 1;
     bool firstBlock = true;
@@ -51,8 +42,8 @@ int printStats(const QStringList &inputs)
         QString block = countsOf(std::get<Utf16Text>(article).view());
         if (withHeaders)
             block.prepend((firstBlock ? QString() : u"\n"_s) + headerFor(path));
-        if (!printOut(block))
-            return fail(exitIoError, u"cannot write to standard output"_s);
+        if (!printOut(out, block))
+            return exitIoError;
         firstBlock = false;
     }
     return code;

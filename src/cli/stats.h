@@ -2,6 +2,11 @@
 
 #include <QStringList>
 
+namespace tavrinel
+{
+class FdWriter;
+}
+
 namespace tavrinel::cli
 {
 
@@ -9,6 +14,6 @@ namespace tavrinel::cli
 // returns the exit code. One input gives exactly "characters: N\nsentences: M\n"; several give
 // one such block each, headed "==> NAME <==" and separated by a blank line. An input that
 // cannot be read or decoded is reported on standard error and the others are still counted.
-int printStats(const QStringList &inputs);
+int printStats(const QStringList &inputs, FdWriter &out);
 
 } // namespace tavrinel::cli

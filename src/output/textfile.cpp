@@ -1,8 +1,8 @@
 #include "textfile.h"
 
+#include "filename.h"
 #include "outputfile.h"
 
-#include <QDir>
 #include <QStringEncoder>
 
 using namespace Qt::StringLiterals;
@@ -15,7 +15,7 @@ namespace
 
 QString failureText(const QString &path, const QString &reason)
 {
-    return u"文件保存失败：%1\n%2"_s.arg(QDir::toNativeSeparators(path), reason);
+    return u"文件保存失败：%1\n%2"_s.arg(displayFileName(path), reason);
 }
 
 } // namespace
@@ -31,7 +31,7 @@ std::optional<QString> saveTextFile(const QString &path, QStringView text)
 {
     const QByteArray bytes = encodeUtf8(text);
     OutputFile file(path);
-    if (!file.open() || file.device().write(bytes) != bytes.size() || !file.commit())
+    if (!file.open() || !file.write(bytes) || !file.commit())
         return failureText(path, file.errorString());
     return std::nullopt;
 }

@@ -4,11 +4,13 @@
 #include "checks/checks.h"
 #include "generate/run.h"
 #include "generate/sizetext.h"
+#include "heldkeyguard.h"
 #include "output/textfile.h"
 #include "prompt.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QIcon>
@@ -146,6 +148,7 @@ MainWindow::MainWindow(Prompt &prompt, QWidget *parent) : QWidget(parent), promp
     buildForm();
     setUpFocusChain();
     wireEvents();
+    heldKeys_ = new HeldKeyGuard(this);
 }
 
 MainWindow::~MainWindow()
@@ -236,12 +239,14 @@ void MainWindow::wireEvents()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    // Holding Enter down must not run a command over and over: the key still held after the
-    // success box closes would otherwise start the next Save As.
+    // Holding Enter down must not run a command over and over, nor answer the dialogs it opens.
     if (event->type() == QEvent::KeyPress && (watched == BtnDo || watched == btnCls)) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->isAutoRepeat() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
-            return true;
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (key->isAutoRepeat())
+                return true;
+            heldKeys_->hold(*key);
+        }
     }
     if (event->type() == QEvent::FocusOut &&
         isRealFocusLoss(static_cast<QFocusEvent *>(event)->reason())) {
@@ -346,6 +351,7 @@ void MainWindow::generate()
     if (checkStopsClick())
         return;
     const QPointer<MainWindow> alive(this);
+    heldKeys_->setCommandRunning(true);
     // Whatever fails from here on (a size that does not convert, exhausted memory, the dialog)
     // ends the command quietly and leaves the window as it was.
     try {
@@ -357,17 +363,23 @@ void MainWindow::generate()
             saveParagraphs(QStringView(*paragraphs));
     } catch (...) {
     }
+    if (!alive)
+        return;
+    heldKeys_->setCommandRunning(false);
     // The Save As dialog and the boxes took the focus, and without a window manager nothing gives
     // it back: a keyboard user goes on from 生成.
-    if (alive && isVisible())
+    if (isVisible())
         returnFocusTo(BtnDo);
 }
 
 void MainWindow::saveParagraphs(QStringView paragraphs)
 {
     const QString name = prompt_.askSaveFileName(this, saveRequest);
-    if (trimSpaces(u16(name)).empty())
-        return; // cancelled
+    // Cancelled, or a name of nothing but spaces: the dialog hands back a whole path, so it is
+    // the name typed, the part after the folder, that must not be blank.
+    const QString typed = QDir::fromNativeSeparators(name).section(u'/', -1);
+    if (trimSpaces(u16(typed)).empty())
+        return;
     if (const std::optional<QString> failure = saveTextFile(name, paragraphs)) {
         prompt_.showMessage(this, {*failure, operationCaption, MessageIcon::Warning});
         return;

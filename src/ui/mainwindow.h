@@ -15,6 +15,7 @@ class QRadioButton;
 namespace tavrinel
 {
 
+class HeldKeyGuard;
 class Prompt;
 
 // The tool's only window: the article box with its counts, the paragraph settings and the two
@@ -56,6 +57,7 @@ private:
     Prompt &prompt_;
     std::optional<Check> pendingCheck_;
     bool checkMessageOpen_ = false;
+    HeldKeyGuard *heldKeys_ = nullptr;
 
     QLabel *Linput = nullptr;
     QPlainTextEdit *IArticle = nullptr;

@@ -1,15 +1,16 @@
+#include "inputfile.h"
 #include "paragraphwriter.h"
 #include "testfiles.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
+#include <QThread>
 #include <fcntl.h>
+#include <functional>
 #include <pty.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -31,20 +32,22 @@ enum class As { Caller, Unprivileged };
 
 // Runs the command line tool with the given arguments and standard input. As an unprivileged
 // user, a folder without write permission is really read-only, even when the tests run as root.
+// A file size limit leaves SIGXFSZ at its default: the tool must ignore it itself. `setUp` runs
+// in the child last, just before the tool starts.
 Outcome runCli(const QStringList &arguments, const QByteArray &input = {}, As as = As::Caller,
                rlim_t fileSizeLimit = RLIM_INFINITY,
                const QString &program = QStringLiteral(TAVRINEL_CLI_PATH),
-               const QString &workingDirectory = {}, int stderrFd = -1)
+               const QString &workingDirectory = {}, int stderrFd = -1,
+               const std::function<void()> &setUp = {})
 {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setWorkingDirectory(workingDirectory);
-    process.setChildProcessModifier([as, fileSizeLimit, stderrFd] {
+    process.setChildProcessModifier([as, fileSizeLimit, stderrFd, &setUp] {
         if (stderrFd >= 0)
             dup2(stderrFd, STDERR_FILENO);
         if (fileSizeLimit != RLIM_INFINITY) {
-            std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing
             const rlimit limit{fileSizeLimit, fileSizeLimit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
@@ -52,6 +55,8 @@ Outcome runCli(const QStringList &arguments, const QByteArray &input = {}, As as
             if (setgid(65534) != 0 || setuid(65534) != 0)
                 _exit(99);
         }
+        if (setUp)
+            setUp();
     });
     process.start();
     process.write(input);
@@ -161,31 +166,41 @@ QStringList entries(const QString &folder)
                                   QDir::NoDotAndDotDot);
 }
 
-// Takes what is written until `limit` bytes are reached, then fails every write.
-class FailingDevice : public QIODevice
+// Keeps what is written.
+class BufferSink : public tavrinel::ByteSink
 {
 public:
-    explicit FailingDevice(qint64 limit) : limit_(limit) { open(QIODevice::WriteOnly); }
+    QByteArray data;
+    bool write(const char *bytes, std::size_t size) override
+    {
+        data.append(bytes, static_cast<qsizetype>(size));
+        return true;
+    }
+};
 
-    qint64 written = 0;
+// Takes what is written until `limit` bytes are reached, then fails every write.
+class FailingSink : public tavrinel::ByteSink
+{
+public:
+    explicit FailingSink(std::size_t limit) : limit_(limit) {}
+
+    std::size_t written = 0;
     int writesAfterFailure = 0;
 
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 length) override
+    bool write(const char *, std::size_t size) override
     {
         if (failed_)
             ++writesAfterFailure;
-        if (failed_ || written + length > limit_) {
+        if (failed_ || written + size > limit_) {
             failed_ = true;
-            return -1;
+            return false;
         }
-        written += length;
-        return length;
+        written += size;
+        return true;
     }
 
 private:
-    qint64 limit_;
+    std::size_t limit_;
     bool failed_ = false;
 };
 
@@ -197,6 +212,8 @@ enum class Fault {
     OutputFolderMissing,
     OutputLinksToFull,
     FileSizeLimit,
+    FileSizeLimitSmallResult,
+    FullDiskSmallResult,
     UnreadableInput,
     InputIsFolder,
     InputCutMidSequence,
@@ -231,6 +248,15 @@ private slots:
     void writerReplacesLoneSurrogates_data();
     void writerReplacesLoneSurrogates();
     void writerStopsAtFailingDevice();
+    void standardStreamFaults_data();
+    void standardStreamFaults();
+    void outputNamingStandardOutputAddsToIt();
+    void readsStandardInputFromItsPosition();
+    void fileNamesAreBytes_data();
+    void fileNamesAreBytes();
+    void batchOnFullDisk();
+    void inputChangedWhileRead_data();
+    void inputChangedWhileRead();
 };
 
 void TestCli::generates_data()
@@ -331,6 +357,10 @@ void TestCli::refusesBadInput_data()
         << QStringList() << QByteArray("ab\xE4\xBD") << 2 << u"invalid UTF-8 at byte offset 2"_s;
     QTest::newRow("overlong") << QStringList() << QByteArray("a\xC0\xAF") << 2
                               << u"invalid UTF-8 at byte offset 1"_s;
+    QTest::newRow("overlong three bytes") << QStringList()
+                                          << QByteArray("ab\xE0\x80\x80"
+                                                        "cd")
+                                          << 2 << u"invalid UTF-8 at byte offset 2"_s;
     QTest::newRow("encoded surrogate") << QStringList() << QByteArray("ab\xED\xA0\x80") << 2
                                        << u"invalid UTF-8 at byte offset 2"_s;
     QTest::newRow("offset counts the BOM") << QStringList() << QByteArray("\xEF\xBB\xBFx\x80") << 2
@@ -514,6 +544,18 @@ void TestCli::batch_data()
         << QStringList{u"a=good"_s, u".hidden.md=other"_s, u"out/a.txt=old"_s}
         << QStringList{u"--out-dir"_s, u"out/"_s, u"a"_s, u".hidden.md"_s} << 0
         << QStringList{u"out/a.txt=good"_s, u"out/.hidden.txt=other"_s} << QStringList();
+    QTest::newRow("a leading dot is no extension")
+        << QStringList{u".notes=good"_s, u"out/"_s}
+        << QStringList{u"--out-dir"_s, u"out"_s, u".notes"_s} << 0
+        << QStringList{u"out/.notes.txt=good"_s} << QStringList();
+    QTest::newRow("a failing file given twice fails once")
+        << QStringList{u"c.txt=bad"_s, u"out/"_s}
+        << QStringList{u"--out-dir"_s, u"out"_s, u"c.txt"_s, u"./c.txt"_s} << 2 << QStringList()
+        << QStringList{u"c.txt: invalid UTF-8"_s, u"1 of 2 files failed"_s};
+    QTest::newRow("a result's name taken by a folder")
+        << QStringList{u"a.txt=good"_s, u"out/a.txt/"_s}
+        << QStringList{u"--out-dir"_s, u"out"_s, u"a.txt"_s} << 1 << QStringList()
+        << QStringList{u"cannot write out/a.txt: Is a directory"_s, u"1 of 1 files failed"_s};
     QTest::newRow("the same settings for every file")
         << QStringList{u"a.txt=good"_s, u"b.txt=other"_s, u"out/"_s}
         << QStringList{u"--by"_s,      u"sentences"_s, u"--size"_s, u"0"_s,
@@ -548,7 +590,7 @@ void TestCli::batch()
     QCOMPARE(outcome.exitCode, exitCode);
     QCOMPARE(outcome.out, QByteArray());
     for (const QString &message : messages)
-        QVERIFY2(err.contains(message), qPrintable(err));
+        QVERIFY2(err.count(message) == 1, qPrintable(err)); // each failure reported once
     if (messages.isEmpty())
         QCOMPARE(err, QString());
 
@@ -679,6 +721,11 @@ void TestCli::faultsLeaveNothingBehind_data()
         << Fault::OutputLinksToFull << true << 1 << u"cannot write"_s;
     QTest::newRow("file size limit, new file")
         << Fault::FileSizeLimit << false << 1 << u"cannot write"_s;
+    // A result small enough for any write buffer fails only where every write is checked.
+    QTest::newRow("file size limit, small result")
+        << Fault::FileSizeLimitSmallResult << true << 1 << u"out.txt: File too large"_s;
+    QTest::newRow("full disk, small result")
+        << Fault::FullDiskSmallResult << false << 1 << u"old.txt: No space left on device"_s;
     QTest::newRow("unreadable input") << Fault::UnreadableInput << true << 1 << u"cannot read"_s;
     QTest::newRow("input is a folder") << Fault::InputIsFolder << true << 1 << u"cannot read"_s;
     QTest::newRow("input cut mid UTF-8 sequence")
@@ -699,6 +746,7 @@ void TestCli::faultsLeaveNothingBehind()
     QString input = dir.filePath(u"article.txt"_s);
     QString output = dir.filePath(u"out.txt"_s);
     const QByteArray old = "the file as it was";
+    const FullDisk disk;
     writeFile(input, longArticle());
     if (existingOutput)
         writeFile(output, old);
@@ -732,6 +780,16 @@ void TestCli::faultsLeaveNothingBehind()
     case Fault::FileSizeLimit:
         fileSizeLimit = 64 * 1024;
         break;
+    case Fault::FileSizeLimitSmallResult:
+        writeFile(input, "Hi. There.");
+        fileSizeLimit = 0;
+        break;
+    case Fault::FullDiskSmallResult:
+        if (!disk.error().isEmpty())
+            QSKIP(qPrintable(disk.error()));
+        writeFile(input, "Hi. There.");
+        output = disk.filePath(u"old.txt"_s);
+        break;
     case Fault::UnreadableInput:
         QVERIFY(QFile::setPermissions(input, {}));
         QVERIFY(QFile::setPermissions(dir.path(), P::ReadOwner | P::WriteOwner | P::ExeOwner |
@@ -761,6 +819,10 @@ void TestCli::faultsLeaveNothingBehind()
     QCOMPARE(entries(dir.path()), before);
     if (existingOutput)
         QCOMPARE(fileBytes(dir.filePath(u"out.txt"_s)), old);
+    if (fault == Fault::FullDiskSmallResult) {
+        QCOMPARE(disk.entries(), QStringList{u"old.txt"_s});
+        QCOMPARE(fileBytes(output), FullDisk::oldContent());
+    }
     QVERIFY(isCharacterDevice("/dev/full"));
 }
 
@@ -794,19 +856,18 @@ void TestCli::writerReplacesLoneSurrogates()
 {
     QFETCH(QString, paragraph);
     QFETCH(QByteArray, utf8);
-    QBuffer buffer;
-    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    BufferSink buffer;
     tavrinel::cli::ParagraphWriter writer(buffer);
     writer.add({reinterpret_cast<const char16_t *>(paragraph.utf16()),
                 static_cast<std::size_t>(paragraph.size())});
     writer.add(u"\xDFFF");
     QVERIFY(writer.finish());
-    QCOMPARE(buffer.data(), "<p>" + utf8 + "</p><p>\xEF\xBF\xBD</p>");
+    QCOMPARE(buffer.data, "<p>" + utf8 + "</p><p>\xEF\xBF\xBD</p>");
 }
 
 void TestCli::writerStopsAtFailingDevice()
 {
-    FailingDevice device(100 * 1024);
+    FailingSink device(100 * 1024);
     tavrinel::cli::ParagraphWriter writer(device);
     const std::u16string paragraph(30000, u'x');
     for (int i = 0; i < 10; ++i)
@@ -814,6 +875,220 @@ void TestCli::writerStopsAtFailingDevice()
     QVERIFY(!writer.finish());
     QVERIFY(device.written <= 100 * 1024);
     QCOMPARE(device.writesAfterFailure, 0);
+}
+
+void TestCli::standardStreamFaults_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("stream"); // what standard output (or input) is
+    QTest::addColumn<QString>("message");
+
+    const QString full = u"cannot write to standard output: No space left on device"_s;
+    QTest::newRow("result to /dev/full") << QStringList() << u"full"_s << full;
+    QTest::newRow("counts to /dev/full") << QStringList{u"--stats"_s} << u"full"_s << full;
+    QTest::newRow("help to /dev/full") << QStringList{u"--help"_s} << u"full"_s << full;
+    QTest::newRow("version to /dev/full") << QStringList{u"--version"_s} << u"full"_s << full;
+    QTest::newRow("result to a closed standard output")
+        << QStringList() << u"closed"_s
+        << u"cannot write to standard output: Bad file descriptor"_s;
+    QTest::newRow("result to a file past the size limit")
+        << QStringList() << u"limited"_s << u"cannot write to standard output: File too large"_s;
+    QTest::newRow("closed standard input") << QStringList() << u"closed input"_s
+                                           << u"cannot read standard input: Bad file descriptor"_s;
+}
+
+// Standard output is checked like any file: a write that fails, however small, or a closed
+// descriptor is reported and exits 1.
+void TestCli::standardStreamFaults()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, stream);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray limitedFile = QFile::encodeName(dir.filePath(u"out.txt"_s));
+    const QByteArray input = stream == u"limited" ? longArticle() : hello;
+    const Outcome outcome =
+        runCli(arguments, input, As::Caller, stream == u"limited" ? 100 * 1024 : RLIM_INFINITY,
+               QStringLiteral(TAVRINEL_CLI_PATH), {}, -1, [&] {
+                   if (stream == u"closed")
+                       close(STDOUT_FILENO);
+                   else if (stream == u"closed input")
+                       close(STDIN_FILENO);
+                   else if (stream == u"full")
+                       dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
+                   else
+                       dup2(open(limitedFile.constData(), O_WRONLY | O_CREAT, 0644), STDOUT_FILENO);
+               });
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(outcome.err), u"tavrinel-cli: "_s + message + u'\n');
+}
+
+// -o /dev/stdout writes through the caller's standard output: the file behind it keeps what the
+// caller wrote before and after.
+void TestCli::outputNamingStandardOutputAddsToIt()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writeFile(dir.filePath(u"a.txt"_s), hello);
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start(u"sh"_s,
+                {u"-c"_s, u"{ echo header; \"$0\" -o /dev/stdout a.txt; echo; echo footer; } > f"_s,
+                 QStringLiteral(TAVRINEL_CLI_PATH)});
+    QVERIFY(shell.waitForFinished());
+    QCOMPARE(shell.exitCode(), 0);
+    QCOMPARE(fileBytes(dir.filePath(u"f"_s)),
+             "header\n<p>Hello world.</p><p> This is a test.</p><p> End.</p>\nfooter\n");
+}
+
+// A filter reads on from where the caller left its input.
+void TestCli::readsStandardInputFromItsPosition()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray path = QFile::encodeName(dir.filePath(u"a.txt"_s));
+    writeFile(dir.filePath(u"a.txt"_s), "skip.Hi. Ho.");
+    const Outcome outcome = runCli({u"--stats"_s}, {}, As::Caller, RLIM_INFINITY,
+                                   QStringLiteral(TAVRINEL_CLI_PATH), {}, -1, [&] {
+                                       const int fd = open(path.constData(), O_RDONLY);
+                                       lseek(fd, 5, SEEK_SET);
+                                       dup2(fd, STDIN_FILENO);
+                                   });
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.out, QByteArray("characters: 7\nsentences: 2\n"));
+}
+
+void TestCli::fileNamesAreBytes_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments"); // run in a folder holding caf\xE9.txt
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("createdFile"); // holding the paragraphs
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    const QByteArray paragraphs = "<p>Hi.</p><p> X</p>";
+    QTest::newRow("input") << QByteArrayList{"--size", "2", "caf\xE9.txt"} << 0 << QByteArray()
+                           << paragraphs << QByteArray();
+    QTest::newRow("-o") << QByteArrayList{"--size", "2", "-o", "\xCE\xC4.out", "caf\xE9.txt"} << 0
+                        << QByteArray("\xCE\xC4.out") << QByteArray() << QByteArray();
+    QTest::newRow("--out-dir") << QByteArrayList{"--size", "2", "--out-dir", "d\xFF", "caf\xE9.txt"}
+                               << 0 << QByteArray("d\xFF/caf\xE9.txt") << QByteArray()
+                               << QByteArray();
+    QTest::newRow("missing, shown escaped")
+        << QByteArrayList{"caf\xE9\x1B[2J.md"} << 1 << QByteArray() << QByteArray()
+        << QByteArray("tavrinel-cli: cannot read caf\\xE9\\x1B[2J.md: No such file or directory\n");
+}
+
+// Names that are not UTF-8 are opened and made byte for byte, and shown escaped.
+void TestCli::fileNamesAreBytes()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, createdFile);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    const QByteArray outDir = folder + "d\xFF";
+    QVERIFY(mkdir(outDir.constData(), 0755) == 0);
+    const QByteArray input = folder + "caf\xE9.txt";
+    const int fd = open(input.constData(), O_WRONLY | O_CREAT, 0644);
+    QCOMPARE(write(fd, "Hi. X", 5), 5);
+    close(fd);
+
+    // QProcess takes arguments as text; these are handed over as bytes by starting the tool
+    // from the child itself.
+    QByteArrayList argv = QByteArrayList{TAVRINEL_CLI_PATH} + arguments;
+    std::vector<char *> pointers;
+    for (QByteArray &argument : argv)
+        pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    const Outcome outcome = runCli({}, {}, As::Caller, RLIM_INFINITY,
+                                   QStringLiteral(TAVRINEL_CLI_PATH), dir.path(), -1, [&] {
+                                       execv(pointers[0], pointers.data());
+                                       _exit(127);
+                                   });
+    QCOMPARE(outcome.exitCode, exitCode);
+    QCOMPARE(outcome.out, out);
+    QCOMPARE(outcome.err, err);
+    if (!createdFile.isEmpty()) {
+        const QByteArray created = folder + createdFile;
+        QFile file;
+        const int result = open(created.constData(), O_RDONLY);
+        QVERIFY2(result >= 0, created.constData());
+        QVERIFY(file.open(result, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(file.readAll(), QByteArray("<p>Hi.</p><p> X</p>"));
+        unlink(created.constData());
+    }
+    unlink(input.constData()); // QTemporaryDir cannot remove such names
+    rmdir(outDir.constData());
+}
+
+// Each file's result that cannot be written on a full disk is reported with the system's reason;
+// the disk keeps what it had.
+void TestCli::batchOnFullDisk()
+{
+    const FullDisk disk;
+    if (!disk.error().isEmpty())
+        QSKIP(qPrintable(disk.error()));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writeFile(dir.filePath(u"old.txt"_s), "Hi. There.");
+    writeFile(dir.filePath(u"b.txt"_s), "Ho.");
+    const Outcome outcome =
+        runCli({u"--out-dir"_s, disk.path(), u"old.txt"_s, u"b.txt"_s}, {}, As::Caller,
+               RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH), dir.path());
+    QCOMPARE(outcome.exitCode, 1);
+    const QString err = QString::fromUtf8(outcome.err);
+    for (const QString &name : {u"old.txt"_s, u"b.txt"_s})
+        QVERIFY2(
+            err.contains(u"cannot write %1: No space left on device"_s.arg(disk.filePath(name))),
+            qPrintable(err));
+    QVERIFY2(err.endsWith(u"2 of 2 files failed\n"_s), qPrintable(err));
+    QCOMPARE(disk.entries(), QStringList{u"old.txt"_s});
+    QCOMPARE(fileBytes(disk.filePath(u"old.txt"_s)), FullDisk::oldContent());
+}
+
+void TestCli::inputChangedWhileRead_data()
+{
+    QTest::addColumn<QByteArray>("change"); // done after the first bytes were read
+    QTest::addColumn<bool>("noticed");
+    QTest::newRow("unchanged") << QByteArray() << false;
+    QTest::newRow("cut short") << QByteArray("truncate") << true;
+    QTest::newRow("grown") << QByteArray("append") << true;
+    QTest::newRow("rewritten in place") << QByteArray("rewrite") << true;
+}
+
+// A file that changes while it is read is a failure of that file, never a crash or a silently
+// mixed article.
+void TestCli::inputChangedWhileRead()
+{
+    QFETCH(QByteArray, change);
+    QFETCH(bool, noticed);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(u"a.txt"_s);
+    writeFile(path, QByteArray(10000, 'a'));
+    tavrinel::cli::InputFile input(path);
+    QVERIFY(input.open());
+    char buffer[4096];
+    QCOMPARE(input.read(buffer, 100), 100);
+    QThread::msleep(10); // a later modification time, on any clock granularity
+    QFile file(path);
+    if (change == "truncate")
+        QVERIFY(file.resize(1000));
+    else if (change == "append")
+        QVERIFY(file.open(QIODevice::Append) && file.write("more") == 4);
+    else if (change == "rewrite")
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write("bbbb") == 4);
+    file.close();
+    while (input.read(buffer, sizeof buffer) > 0) {
+    }
+    QCOMPARE(input.unchangedSinceOpen(), !noticed);
+    if (noticed)
+        QCOMPARE(input.errorString(), u"the file changed while it was read"_s);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

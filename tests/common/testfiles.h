@@ -3,10 +3,17 @@
 // Small file helpers the test programs share.
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace testfiles
 {
@@ -31,5 +38,87 @@ inline bool isCharacterDevice(const char *path)
     struct stat info;
     return lstat(path, &info) == 0 && S_ISCHR(info.st_mode);
 }
+
+// Files larger than `bytes` cannot be written while it lives. SIGXFSZ is left as the program
+// set it: the programs ignore it themselves, so that the write fails with EFBIG.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit saved_{};
+};
+
+// A real full file system: a small tmpfs, mounted for the test's lifetime, that holds `old.txt`
+// with `oldContent()` and is then filled up to the last page. Mounting needs root; where it
+// cannot be done, error() says why and the test skips.
+class FullDisk
+{
+public:
+    FullDisk()
+    {
+        QByteArray folder = QDir::tempPath().toLocal8Bit() + "/tavrinel-full-XXXXXX";
+        if (!mkdtemp(folder.data())) {
+            error_ = QString::fromLocal8Bit(std::strerror(errno));
+            return;
+        }
+        path_ = QString::fromLocal8Bit(folder);
+        if (mount("tmpfs", folder.constData(), "tmpfs", 0, "size=64k") != 0) {
+            error_ = QStringLiteral("cannot mount a tmpfs: ") +
+                     QString::fromLocal8Bit(std::strerror(errno));
+            return;
+        }
+        mounted_ = true;
+        writeFile(filePath(QStringLiteral("old.txt")), oldContent());
+        fill(filePath(QStringLiteral("filler")).toLocal8Bit());
+    }
+    ~FullDisk()
+    {
+        if (mounted_)
+            umount2(path_.toLocal8Bit().constData(), MNT_DETACH);
+        if (!path_.isEmpty())
+            QDir().rmdir(path_);
+    }
+    FullDisk(const FullDisk &) = delete;
+    FullDisk &operator=(const FullDisk &) = delete;
+
+    static QByteArray oldContent() { return "the file as it was"; }
+    QString error() const { return mounted_ ? QString() : error_; }
+    QString path() const { return path_; }
+    QString filePath(const QString &name) const { return path_ + u'/' + name; }
+    // Everything on it but the filler.
+    QStringList entries() const
+    {
+        QStringList names = QDir(path_).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                                  QDir::NoDotAndDotDot);
+        names.removeAll(QStringLiteral("filler"));
+        return names;
+    }
+
+private:
+    static void fill(const QByteArray &path)
+    {
+        const int fd = open(path.constData(), O_WRONLY | O_CREAT, 0600);
+        const QByteArray block(4096, 'x');
+        while (write(fd, block.constData(), block.size()) > 0) {
+        }
+        ::write(fd, "x", 1); // down to the last byte
+        close(fd);
+    }
+
+    QString path_;
+    QString error_;
+    bool mounted_ = false;
+};
 
 } // namespace testfiles

@@ -1,5 +1,7 @@
 #include "fakeprompt.h"
 #include "modalanswer.h"
+#include "output/filename.h"
+#include "output/writesignals.h"
 #include "testfiles.h"
 #include "ui/language.h"
 #include "ui/mainwindow.h"
@@ -14,11 +16,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
+#include <csignal>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -58,6 +62,30 @@ QString readOnlyFolder(const QTemporaryDir &dir)
         return dir.path();
     probe.remove();
     return u"/proc"_s;
+}
+
+// Sends a key event the way the system does: to the active window, which hands it on to its
+// focused widget, with a time stamp.
+void sendSystemKey(QEvent::Type type, Qt::Key key, bool autoRepeat, quint64 time)
+{
+    QWidget *active = QApplication::activeWindow();
+    QVERIFY(active && active->windowHandle());
+    const Qt::KeyboardModifiers modifiers =
+        key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+    QKeyEvent event(type, key, modifiers, u"\r"_s, autoRepeat);
+    event.setTimestamp(time);
+    QApplication::sendEvent(active->windowHandle(), &event);
+}
+
+// The key kept down a while: release and press pairs with one time stamp each, flagged as
+// repeats or, as when the system loses track of them across windows, not.
+void repeatKey(Qt::Key key, bool flagged, quint64 &time)
+{
+    for (int i = 0; i < 3; ++i) {
+        time += 33;
+        sendSystemKey(QEvent::KeyRelease, key, flagged, time);
+        sendSystemKey(QEvent::KeyPress, key, flagged, time);
+    }
 }
 
 } // namespace
@@ -118,6 +146,9 @@ private slots:
     void enterOnControls();
     void keyboardOnly_data();
     void keyboardOnly();
+    void heldEnterActsOnce_data();
+    void heldEnterActsOnce();
+    void programIgnoresFileSizeSignal();
 
 private:
     template<class T = QWidget> T *child(const char *name) const
@@ -342,7 +373,7 @@ void TestWindow::arrowsMoveWithinGroup()
 void TestWindow::statistics_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("paste");
+    QTest::addColumn<bool>("paste"); // through the clipboard; typed when the text holds U+2028
     QTest::addColumn<QString>("characters");
     QTest::addColumn<QString>("sentences");
     QTest::addColumn<bool>("tooShort");
@@ -355,6 +386,8 @@ void TestWindow::statistics_data()
     QTest::newRow("CR LF counts two") << u"ab\r\ncd"_s << false << u"6"_s << u"1"_s << false;
     QTest::newRow("LF counts two") << u"ab\ncd"_s << false << u"6"_s << u"1"_s << false;
     QTest::newRow("pasted CR LF") << u"ab\r\ncd\r\n"_s << true << u"8"_s << u"1"_s << false;
+    QTest::newRow("Shift+Enter counts two")
+        << u"ab\u2028cd"_s << false << u"6"_s << u"1"_s << false;
     QTest::newRow("no-break space") << u"a\u00A0b."_s << false << u"4"_s << u"1"_s << true;
     QTest::newRow("full-width punctuation")
         << u"你好。世界！再见"_s << false << u"8"_s << u"1"_s << false;
@@ -372,6 +405,14 @@ void TestWindow::statistics()
     if (paste) {
         QGuiApplication::clipboard()->setText(text);
         article()->paste();
+    } else if (text.contains(QChar::LineSeparator)) {
+        focus(article());
+        const QStringList lines = text.split(QChar::LineSeparator);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(article(), Qt::Key_Return, Qt::ShiftModifier);
+            QTest::keyClicks(article(), lines[i]);
+        }
     } else {
         article()->setPlainText(text);
     }
@@ -629,16 +670,17 @@ void TestWindow::generateOffersNameEachTime()
 
 void TestWindow::blankNameWritesNothing_data()
 {
-    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("answer"); // %1: the folder the dialog shows
     QTest::newRow("cancelled") << QString();
     QTest::newRow("spaces") << u"   "_s;
+    QTest::newRow("spaces after the folder, as the dialog hands them back") << u"%1/   "_s;
 }
 
 void TestWindow::blankNameWritesNothing()
 {
     QFETCH(QString, answer);
     article()->setPlainText(u"Hello world."_s);
-    prompt_->fileNames = {answer};
+    prompt_->fileNames = {answer.contains(u'%') ? answer.arg(dir_->path()) : answer};
     QVERIFY(QDir::setCurrent(dir_->path()));
     focus(child("BtnDo"));
     QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
@@ -652,22 +694,36 @@ void TestWindow::blankNameWritesNothing()
 void TestWindow::saveFailure_data()
 {
     QTest::addColumn<QString>("where"); // the file, or where to put the offered name
-    QTest::newRow("read-only folder") << u"read-only"_s;
-    QTest::newRow("missing folder") << u"missing"_s;
-    QTest::newRow("full disk") << u"/dev/full"_s;
+    QTest::addColumn<int>("reason");    // the error number whose text the box shows
+    QTest::newRow("read-only folder") << u"read-only"_s << 0; // as root, /proc: another reason
+    QTest::newRow("missing folder") << u"missing"_s << ENOENT;
+    QTest::newRow("full device") << u"/dev/full"_s << ENOSPC;
+    QTest::newRow("full disk, small result") << u"full disk"_s << ENOSPC;
+    QTest::newRow("file size limit, small result") << u"size limit"_s << EFBIG;
 }
 
 // The writer's failures are tested with it; here the window's side: the warning box, no file.
 void TestWindow::saveFailure()
 {
     QFETCH(QString, where);
-    const QString path = where == u"read-only"_s ? readOnlyFolder(*dir_) + u'/' + offeredName
-                         : where == u"missing"_s ? dir_->filePath(u"missing/"_s + offeredName)
-                                                 : where;
+    QFETCH(int, reason);
+    const FullDisk disk;
+    if (where == u"full disk" && !disk.error().isEmpty())
+        QSKIP(qPrintable(disk.error()));
+    const QString path = where == u"read-only"_s    ? readOnlyFolder(*dir_) + u'/' + offeredName
+                         : where == u"missing"_s    ? dir_->filePath(u"missing/"_s + offeredName)
+                         : where == u"full disk"_s  ? disk.filePath(u"old.txt"_s)
+                         : where == u"size limit"_s ? dir_->filePath(u"old.txt"_s)
+                                                    : where;
+    if (where == u"size limit")
+        writeFile(path, FullDisk::oldContent());
     article()->setPlainText(u"Hello world."_s);
     prompt_->fileNames = {path};
     focus(child("BtnDo"));
-    QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+    {
+        const FileSizeLimit limit(where == u"size limit" ? 0 : RLIM_INFINITY);
+        QTest::mouseClick(child("BtnDo"), Qt::LeftButton);
+    }
 
     QCOMPARE(prompt_->messages.size(), 1);
     const tavrinel::Message message = prompt_->messages[0];
@@ -675,7 +731,13 @@ void TestWindow::saveFailure()
     QCOMPARE(message.icon, MessageIcon::Warning);
     QVERIFY2(message.text.startsWith(u"文件保存失败"_s), qPrintable(message.text));
     QVERIFY2(message.text.contains(QDir::toNativeSeparators(path)), qPrintable(message.text));
-    QVERIFY(!QFileInfo(path).isFile());
+    if (reason != 0)
+        QVERIFY2(message.text.endsWith(tavrinel::systemErrorText(reason)),
+                 qPrintable(message.text));
+    if (where == u"full disk" || where == u"size limit")
+        QCOMPARE(fileBytes(path), FullDisk::oldContent());
+    else
+        QVERIFY(!QFileInfo(path).isFile());
     QVERIFY(!QFileInfo(u"/dev/full"_s).isFile());
 }
 
@@ -776,8 +838,8 @@ void TestWindow::realCheckMessage()
     QCOMPARE(title, u"Tavrinel"_s);
     QCOMPARE(text, tooShortText);
     QCOMPARE(icon, QMessageBox::NoIcon);
-    if (chinese_)
-        QCOMPARE(button, u"确定"_s);
+    QVERIFY2(chinese_, "Qt's Chinese translations are missing (qt6-translations-l10n)");
+    QCOMPARE(button, u"确定"_s);
     QTRY_COMPARE(QApplication::focusWidget(), article());
     QVERIFY(window_->isActiveWindow());
 }
@@ -839,8 +901,8 @@ void TestWindow::realSaveDialog()
     QCOMPARE(savedTitle, u"操作提示"_s);
     QCOMPARE(savedText, u"文件保存成功！"_s);
     QCOMPARE(savedIcon, QMessageBox::Information);
-    if (chinese_)
-        QCOMPARE(savedButton, u"确定"_s);
+    QVERIFY2(chinese_, "Qt's Chinese translations are missing (qt6-translations-l10n)");
+    QCOMPARE(savedButton, u"确定"_s);
     QCOMPARE(fileBytes(path), QByteArray("<p>Hello world.</p><p> This is a test.</p><p> End.</p>"));
 }
 
@@ -1099,13 +1161,105 @@ void TestWindow::keyboardOnly()
     QVERIFY(window_->isActiveWindow());
 }
 
+void TestWindow::heldEnterActsOnce_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<bool>("flagged"); // the repeats come marked as such
+    QTest::newRow("Return") << Qt::Key_Return << true;
+    QTest::newRow("Return, repeats seen as presses") << Qt::Key_Return << false;
+    QTest::newRow("keypad Enter") << Qt::Key_Enter << true;
+    QTest::newRow("keypad Enter, repeats seen as presses") << Qt::Key_Enter << false;
+}
+
+// One press of Enter on 生成 runs it once, however long it is held: the repeats answer neither
+// the Save As dialog nor the success box, and do not press 生成 again once they have closed.
+void TestWindow::heldEnterActsOnce()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(bool, flagged);
+    window_.reset();
+    tavrinel::QtPrompt prompt(tavrinel::QtPrompt::Dialogs::QtWidgets);
+    showWindow(prompt);
+    article()->setPlainText(u"Hello world."_s);
+    const QString path = dir_->filePath(u"held.txt"_s);
+    focus(child("BtnDo"));
+
+    quint64 time = 1000;
+    bool dialogStayed = false;
+    bool boxStayed = false;
+    auto boxAnswered = std::make_shared<bool>(false);
+    const auto dialogAnswered = answerModal<QFileDialog>(
+        [&](QFileDialog *dialog) {
+            repeatKey(key, flagged, time);
+            dialogStayed = dialog->isVisible();
+            sendSystemKey(QEvent::KeyRelease, key, false, time += 200);
+            dialog->findChild<QLineEdit *>(u"fileNameEdit"_s)->setText(path);
+            boxAnswered = answerModal<QMessageBox>(
+                [&](QMessageBox *box) {
+                    repeatKey(key, flagged, time); // held since it saved
+                    boxStayed = box->isVisible();
+                    sendSystemKey(QEvent::KeyRelease, key, false, time += 200);
+                    sendSystemKey(QEvent::KeyPress, key, false, time += 300);
+                    if (box->isVisible())
+                        box->close();
+                },
+                10000, ModalWait::Active);
+            sendSystemKey(QEvent::KeyPress, key, false, time += 300); // saves
+            if (dialog->isVisible())
+                dialog->reject();
+        },
+        10000, ModalWait::Active);
+    sendSystemKey(QEvent::KeyPress, key, false, time); // 生成: all of the above happens in it
+    QTRY_VERIFY(*boxAnswered);
+    QVERIFY(*dialogAnswered);
+    QVERIFY(dialogStayed);
+    QVERIFY(boxStayed);
+    QCOMPARE(fileBytes(path), QByteArray("<p>Hello world.</p>"));
+
+    // The key that closed the success box is still down when the focus is back on 生成.
+    QTRY_VERIFY(window_->isActiveWindow());
+    QCOMPARE(QApplication::focusWidget(), child("BtnDo"));
+    const auto pressedAgain =
+        answerModal<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); }, 300);
+    repeatKey(key, flagged, time);
+    QVERIFY(!*pressedAgain);
+    QTest::qWait(400);
+    sendSystemKey(QEvent::KeyRelease, key, false, time += 200);
+}
+
+// The window's program ignores SIGXFSZ from its start, so that a save past a file size limit
+// fails with a message instead of ending the program with the user's article in it.
+void TestWindow::programIgnoresFileSizeSignal()
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    program.setProcessEnvironment(environment);
+    // This test program ignores the signal itself, and children inherit that.
+    program.setChildProcessModifier([] { std::signal(SIGXFSZ, SIG_DFL); });
+    program.start(QStringLiteral(TAVRINEL_WINDOW_PATH), {});
+    QVERIFY(program.waitForStarted());
+    const auto ignored = [&program] {
+        QFile status(u"/proc/%1/status"_s.arg(program.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("SigIgn:"))
+                return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGXFSZ - 1)) & 1) != 0;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(ignored(), 10000);
+    program.kill();
+    program.waitForFinished();
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QTranslator translator;
     const bool chinese = tavrinel::useChineseLanguage(app, translator);
-    if (!chinese)
-        qWarning("Qt's Chinese translations are missing: standard buttons are not checked");
+    tavrinel::reportWriteLimitsAsErrors(); // as the window's program does first
     TestWindow test(chinese);
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

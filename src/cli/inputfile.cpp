@@ -1,0 +1,149 @@
+#include "inputfile.h"
+
+#include "output/filename.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#if defined(Q_OS_WIN)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace tavrinel::cli
+{
+
+namespace
+{
+
+#if defined(Q_OS_WIN)
+using FileStatus = struct _stat64;
+int statusOf(int fd, FileStatus &status)
+{
+    return ::_fstat64(fd, &status);
+}
+qint64 modifiedNanoseconds(const FileStatus &status)
+{
+    return qint64{status.st_mtime} * 1000000000;
+}
+int openForReading(const QString &path)
+{
+    return ::_wopen(reinterpret_cast<const wchar_t *>(path.utf16()), _O_RDONLY | _O_BINARY);
+}
+qint64 readSome(int fd, char *buffer, qint64 capacity)
+{
+    return ::_read(fd, buffer, static_cast<unsigned>(std::min<qint64>(capacity, 1 << 30)));
+}
+qint64 currentOffset(int fd)
+{
+    return ::_lseeki64(fd, 0, SEEK_CUR);
+}
+void closeDescriptor(int fd)
+{
+    ::_close(fd);
+}
+#else
+using FileStatus = struct stat;
+int statusOf(int fd, FileStatus &status)
+{
+    return ::fstat(fd, &status);
+}
+qint64 modifiedNanoseconds(const FileStatus &status)
+{
+    return qint64{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec;
+}
+int openForReading(const QString &path)
+{
+    return ::open(fileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+}
+qint64 readSome(int fd, char *buffer, qint64 capacity)
+{
+    return ::read(fd, buffer, static_cast<std::size_t>(std::min<qint64>(capacity, 1 << 30)));
+}
+qint64 currentOffset(int fd)
+{
+    return ::lseek(fd, 0, SEEK_CUR);
+}
+void closeDescriptor(int fd)
+{
+    ::close(fd);
+}
+#endif
+
+constexpr int standardInput = 0;
+
+} // namespace
+
+InputFile::InputFile(const QString &path) : path_(path) {}
+
+InputFile::~InputFile()
+{
+    if (fd_ >= 0 && fd_ != standardInput)
+        closeDescriptor(fd_);
+}
+
+QString InputFile::displayName() const
+{
+    return path_.isEmpty() ? u"standard input"_s : displayFileName(path_);
+}
+
+bool InputFile::fail(int errorNumber)
+{
+    error_ = systemErrorText(errorNumber);
+    return false;
+}
+
+bool InputFile::open()
+{
+    fd_ = path_.isEmpty() ? standardInput : openForReading(path_);
+    if (fd_ < 0)
+        return fail(errno);
+    FileStatus status;
+    if (statusOf(fd_, status) != 0)
+        return fail(errno);
+    if (S_ISDIR(status.st_mode))
+        return fail(EISDIR);
+    regular_ = S_ISREG(status.st_mode);
+    if (regular_) {
+        size_ = status.st_size;
+        modified_ = modifiedNanoseconds(status);
+        // Standard input may have been read in part already: what is left is what counts.
+        const qint64 offset = currentOffset(fd_);
+        expected_ = std::max<qint64>(size_ - std::max<qint64>(offset, 0), 0);
+    }
+    return true;
+}
+
+qint64 InputFile::read(char *buffer, qint64 capacity)
+{
+    for (;;) {
+        const qint64 got = readSome(fd_, buffer, capacity);
+        if (got >= 0) {
+            read_ += got;
+            return got;
+        }
+        if (errno != EINTR) {
+            fail(errno);
+            return -1;
+        }
+    }
+}
+
+bool InputFile::unchangedSinceOpen()
+{
+    if (!regular_)
+        return true;
+    FileStatus status;
+    const bool same = statusOf(fd_, status) == 0 && status.st_size == size_ &&
+                      modifiedNanoseconds(status) == modified_ && read_ == expected_;
+    if (!same)
+        error_ = u"the file changed while it was read"_s;
+    return same;
+}
+
+} // namespace tavrinel::cli

@@ -56,25 +56,7 @@ void countArticle(benchmark::State &state)
     state.SetComplexityN(static_cast<std::int64_t>(text.size()));
 }
 
-// The article's bytes from memory, as the engine asks for them.
-class MemorySource : public tavrinel::utf8::ByteSource
-{
-public:
-    explicit MemorySource(const std::string &bytes) : bytes_(bytes) {}
-    std::optional<std::size_t> read(char *buffer, std::size_t capacity) override
-    {
-        const std::size_t n = std::min(capacity, bytes_.size() - at_);
-        std::memcpy(buffer, bytes_.data() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-private:
-    const std::string &bytes_;
-    std::size_t at_ = 0;
-};
-
-class DiscardingSink : public tavrinel::utf8::ByteSink
+class DiscardingSink : public tavrinel::ByteSink
 {
 public:
     bool write(const char *bytes, std::size_t size) override
@@ -95,7 +77,7 @@ void cutUtf8ByWords(benchmark::State &state)
     tavrinel::utf8::EngineOptions options;
     options.kernel = kernel;
     for (auto _ : state) {
-        MemorySource source(text);
+        tavrinel::utf8::MemorySource source(text);
         DiscardingSink sink;
         if (!tavrinel::utf8::cut(source, tavrinel::settingsFor(10, true, true), sink, options).ok())
             return state.SkipWithError("the engine failed");

@@ -20,23 +20,6 @@ using fuzz::check;
 namespace
 {
 
-class MemorySource : public ByteSource
-{
-public:
-    explicit MemorySource(const QByteArray &bytes) : bytes_(bytes) {}
-    std::optional<std::size_t> read(char *buffer, std::size_t capacity) override
-    {
-        const std::size_t n = std::min(capacity, static_cast<std::size_t>(bytes_.size()) - at_);
-        std::memcpy(buffer, bytes_.constData() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-private:
-    const QByteArray &bytes_;
-    std::size_t at_ = 0;
-};
-
 class MemorySink : public ByteSink
 {
 public:
@@ -116,12 +99,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (limited)
         options.maxArticleLength = limit;
 
-    MemorySource source(bytes);
+    const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    MemorySource source(view);
     MemorySink sink;
     const Result result = cut(source, settings, sink, options);
-    MemorySource again(bytes);
+    MemorySource again(view);
     const Result validity = validate(again, options);
-    MemorySource forCount(bytes);
+    MemorySource forCount(view);
     const CountResult counted = count(forCount, options);
 
     const auto text = testutf16::decode(bytes);

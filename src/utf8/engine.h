@@ -6,7 +6,8 @@
 // lead), so cutting the bytes gives exactly the UTF-16 run's paragraphs. The input is read in
 // chunks and the output written as it is made: memory stays bounded whatever the input's size.
 
-#include "bytestream.h"
+#include "bytesource.h"
+#include "generate/bytesink.h"
 #include "generate/settings.h"
 #include "segment/breakcopy.h"
 #include "simd.h"

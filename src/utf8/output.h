@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bytestream.h"
+#include "generate/bytesink.h"
 
 #include <cstddef>
 #include <cstring>

@@ -14,31 +14,6 @@ Q_DECLARE_METATYPE(tavrinel::GenerationSettings)
 namespace
 {
 
-// Bytes in memory, handed out at most `piece` at a time whatever the engine asks for, as a pipe
-// does; counts what was read.
-class MemorySource : public ByteSource
-{
-public:
-    explicit MemorySource(QByteArray bytes, std::size_t piece = SIZE_MAX)
-        : bytes_(std::move(bytes)), piece_(piece)
-    {
-    }
-
-    std::optional<std::size_t> read(char *buffer, std::size_t capacity) override
-    {
-        const std::size_t n =
-            std::min({capacity, piece_, static_cast<std::size_t>(bytes_.size()) - at_});
-        std::memcpy(buffer, bytes_.constData() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-private:
-    QByteArray bytes_;
-    std::size_t piece_;
-    std::size_t at_ = 0;
-};
-
 // An endless article: `byte` over and over, never stored.
 class EndlessSource : public ByteSource
 {
@@ -97,10 +72,15 @@ struct CutOutput {
     QByteArray text;
 };
 
+std::string_view bytesOf(const QByteArray &bytes)
+{
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
 CutOutput runCut(const QByteArray &input, const GenerationSettings &settings, EngineOptions options,
                  std::size_t piece = SIZE_MAX)
 {
-    MemorySource source(input, piece);
+    MemorySource source(bytesOf(input), piece);
     MemorySink sink;
     const Result result = cut(source, settings, sink, options);
     return {result, sink.text};
@@ -317,10 +297,10 @@ void TestUtf8::invalidUtf8()
     for (const Kernel kernel : kernels()) {
         for (const std::size_t chunk : chunkSizes) {
             const EngineOptions options{.chunkSize = chunk, .kernel = kernel};
-            MemorySource forValidate(input);
+            MemorySource forValidate(bytesOf(input));
             QCOMPARE(validate(forValidate, options), expected);
             QCOMPARE(runCut(input, byChars(2, true), options).result, expected);
-            MemorySource forCount(input);
+            MemorySource forCount(bytesOf(input));
             QCOMPARE(count(forCount, options).result, expected);
         }
     }
@@ -351,7 +331,7 @@ void TestUtf8::counts()
     QCOMPARE(sentenceCount(text), sentences);
     for (const Kernel kernel : kernels()) {
         for (const std::size_t chunk : chunkSizes) {
-            MemorySource source(input);
+            MemorySource source(bytesOf(input));
             const CountResult got = count(source, {.chunkSize = chunk, .kernel = kernel});
             QVERIFY(got.result.ok());
             QCOMPARE(got.counts, (Counts{characters, sentences}));
@@ -402,7 +382,7 @@ void TestUtf8::readAndWriteFailures()
     // A sink that fills up stops the run, also in the middle of the article.
     const QByteArray article = QByteArray("Hello world. ").repeated(200'000);
     for (const std::size_t room : {std::size_t{0}, std::size_t{100}, std::size_t{3'000'000}}) {
-        MemorySource source(article);
+        MemorySource source(bytesOf(article));
         MemorySink full(room);
         QCOMPARE(cut(source, byChars(10), full).outcome, Outcome::WriteFailed);
     }

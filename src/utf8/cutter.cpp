@@ -41,46 +41,6 @@ void Cutter::close()
     startParagraph(0);
 }
 
-void Cutter::feed(const Block &block)
-{
-    std::size_t position = phase_ == Phase::Pending ? settlePending(block) : 0;
-    std::size_t textFrom = position;
-    while (position < block.size) {
-        if (!open_) {
-            out_.tag(openTag);
-            open_ = true;
-        }
-        switch (phase_) {
-        case Phase::Whole:
-            position = block.size;
-            break;
-        case Phase::Sentences: {
-            const std::size_t end = nthBreak(block, position, need_);
-            position = end == block.size ? end : cutAt(block, end, textFrom);
-            break;
-        }
-        case Phase::Count: {
-            const Skipped skipped = skipUnits(block, position, need_);
-            position = skipped.position;
-            if (skipped.units < need_) {
-                need_ -= skipped.units;
-            } else {
-                // A surrogate pair may straddle the N-th unit: the search starts after it.
-                pastN_ = skipped.units - need_;
-                phase_ = Phase::Search;
-            }
-            break;
-        }
-        case Phase::Search:
-            position = search(block, position, textFrom);
-            break;
-        case Phase::Pending:
-            return; // everything after the break is held
-        }
-    }
-    out_.text(block.bytes + textFrom, block.size - textFrom);
-}
-
 // The paragraph ends with the break at `position`: write it and close.
 std::size_t Cutter::cutAt(const Block &block, std::size_t position, std::size_t &textFrom)
 {
@@ -134,6 +94,46 @@ std::size_t Cutter::settlePending(const Block &block)
     startParagraph(heldUnits_);
     heldSize_ = 0;
     return 0;
+}
+
+void Cutter::feed(const Block &block)
+{
+    std::size_t position = phase_ == Phase::Pending ? settlePending(block) : 0;
+    std::size_t textFrom = position;
+    while (position < block.size) {
+        if (!open_) {
+            out_.tag(openTag);
+            open_ = true;
+        }
+        switch (phase_) {
+        case Phase::Whole:
+            position = block.size;
+            break;
+        case Phase::Sentences: {
+            const std::size_t end = nthBreak(block, position, need_);
+            position = end == block.size ? end : cutAt(block, end, textFrom);
+            break;
+        }
+        case Phase::Count: {
+            const Skipped skipped = skipUnits(block, position, need_);
+            position = skipped.position;
+            if (skipped.units < need_) {
+                need_ -= skipped.units;
+                break;
+            }
+            // A surrogate pair may straddle the N-th unit: the search starts after it.
+            pastN_ = skipped.units - need_;
+            phase_ = Phase::Search;
+            [[fallthrough]];
+        }
+        case Phase::Search:
+            position = search(block, position, textFrom);
+            break;
+        case Phase::Pending:
+            return; // everything after the break is held
+        }
+    }
+    out_.text(block.bytes + textFrom, block.size - textFrom);
 }
 
 void Cutter::finish()

@@ -34,8 +34,11 @@ private:
     };
 
     std::size_t settlePending(const Block &block);
-    std::size_t cutAt(const Block &block, std::size_t position, std::size_t &textFrom);
-    std::size_t search(const Block &block, std::size_t position, std::size_t &textFrom);
+    // Called per paragraph: kept inline in feed().
+    [[gnu::always_inline]] inline std::size_t cutAt(const Block &block, std::size_t position,
+                                                    std::size_t &textFrom);
+    [[gnu::always_inline]] inline std::size_t search(const Block &block, std::size_t position,
+                                                     std::size_t &textFrom);
     void startParagraph(std::uint64_t unitsTaken);
     void close();
 

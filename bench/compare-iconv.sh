@@ -36,9 +36,9 @@ generate() { "$cli" $cutting -o "$out" "$1"; }
 best() {
     t_cli="" t_iconv=""
     for _ in $(seq "$runs"); do
-        start=$(now); generate "$1"; end=$(now)
+        rm -f "$out"; start=$(now); generate "$1"; end=$(now)
         t_cli=$(smaller "$t_cli" "$(seconds "$start" "$end")")
-        start=$(now); iconv_round_trip "$1"; end=$(now)
+        rm -f "$out"; start=$(now); iconv_round_trip "$1"; end=$(now)
         t_iconv=$(smaller "$t_iconv" "$(seconds "$start" "$end")")
     done
 }
@@ -71,14 +71,14 @@ done
 
 file=$work/sample-1024.txt
 t_1024=""
-for _ in 1 2 3; do
+for _ in $(seq "$runs"); do
     cat "$file" > /dev/null
-    start=$(now); generate "$file"; end=$(now)
+    rm -f "$out"; start=$(now); generate "$file"; end=$(now)
     t_1024=$(smaller "$t_1024" "$(seconds "$start" "$end")")
 done
 awk -v t="$t_1024" -v s="$t_64" -v p="$(peak_mib "$file")" 'BEGIN {
     printf "sample-1024 tavrinel-cli %.3f s, peak memory %s MiB; time for 1 GiB over time for 64 MiB: %.1f\n", t, p, t / s }'
-rm -f "$file"
+rm -f "$file" "$out"
 
 # /dev/zero: NUL characters without a break, one paragraph that streams until the article
 # passes the length limit (exit 2), or 60 seconds at the most.
@@ -88,7 +88,8 @@ end=$(now)
 echo "/dev/zero: $(echo "$zero" | head -n 1 | cut -c 1-100); $(echo "$zero" | grep -o 'peak [0-9]*' | awk '{ printf "peak memory %.1f MiB", $2 / 1024 }') after $(seconds "$start" "$end" | cut -c 1-5) s"
 
 # Where the time goes: samples of the 64 MiB sample article, each put down to the kernel's read
-# or write when the call chain passes through it, else to the user-space part it is in.
+# or write when the call chain passes through it, else to the user-space part it is in; "other"
+# is mostly starting the process (loading Qt) and the hypervisor's interrupt handling.
 if perf stat -e instructions true > /dev/null 2>&1; then
     file=$work/sample-64.txt
     # shellcheck disable=SC2086

@@ -1,7 +1,6 @@
 #include "paragraphwriter.h"
 
 #include "generate/escape.h"
-#include "generate/sizetext.h"
 
 namespace tavrinel::cli
 {
@@ -64,15 +63,6 @@ bool ParagraphWriter::finish()
 {
     flush();
     return !failed_;
-}
-
-bool writeParagraphs(ByteSink &sink, std::u16string_view article,
-                     const GenerationSettings &settings, bool escapeHtml)
-{
-    ParagraphWriter writer(sink, escapeHtml);
-    forEachParagraph(trimSpaces(article), settings,
-                     [&writer](std::u16string_view paragraph) { writer.add(paragraph); });
-    return writer.finish();
 }
 
 } // namespace tavrinel::cli

@@ -65,8 +65,4 @@ private:
     bool failed_ = false;
 };
 
-// The paragraph text of an (untrimmed) UTF-16 article to the sink; false when a write failed.
-bool writeParagraphs(ByteSink &sink, std::u16string_view article,
-                     const GenerationSettings &settings, bool escapeHtml);
-
 } // namespace tavrinel::cli

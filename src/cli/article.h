@@ -1,5 +1,7 @@
 #pragma once
 
+#include "input/utf8.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <cstdlib>
@@ -35,8 +37,7 @@ private:
     std::size_t size_ = 0;
 };
 
-// Offset of the first byte that does not start a well-formed UTF-8 sequence, if there is one.
-std::optional<qsizetype> firstInvalidUtf8(QByteArrayView bytes);
+using input::firstInvalidUtf8;
 
 // The UTF-8 bytes as UTF-16 text, verbatim except for a leading byte order mark.
 std::variant<Utf16Text, InputError> decodeArticle(QByteArrayView bytes);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <new>
 
 using namespace Qt::StringLiterals;
 using namespace tavrinel::input;
@@ -14,6 +15,10 @@ namespace tavrinel
 
 namespace
 {
+
+// The window takes about 1.5 s for 50 MB with the busy cursor showing; a larger file would hold it
+// much longer, and would need many times its size in memory. The command line has no such limit.
+constexpr qint64 maxFileBytes = qint64(256) << 20;
 
 ArticleFileFailure failure(const QString &path, const QString &reason)
 {
@@ -46,18 +51,25 @@ QString reasonFor(const DecodeError &error)
 std::variant<QString, ArticleFileFailure> readArticleFile(const QString &path)
 {
     // Only regular files: a pipe or a device could block the window for good.
-    if (const QFileInfo info(path); info.exists() && !info.isFile())
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
         return failure(path, u"不是普通文件"_s);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(path, file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return failure(path, file.errorString());
-    auto decoded = decodeText(bytes, Encoding::Auto);
-    if (const auto *error = std::get_if<DecodeError>(&decoded))
-        return failure(path, reasonFor(*error));
-    return std::move(std::get<DecodedText>(decoded).text);
+    if (info.size() > maxFileBytes)
+        return failure(path, u"文件太大（超过 256 MB），请用 tavrinel-cli 处理"_s);
+    try {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return failure(path, file.errorString());
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return failure(path, file.errorString());
+        auto decoded = decodeText(bytes, Encoding::Auto);
+        if (const auto *error = std::get_if<DecodeError>(&decoded))
+            return failure(path, reasonFor(*error));
+        return std::move(std::get<DecodedText>(decoded).text);
+    } catch (const std::bad_alloc &) {
+        return failure(path, u"内存不足"_s);
+    }
 }
 
 } // namespace tavrinel

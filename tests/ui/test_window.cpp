@@ -861,6 +861,8 @@ void TestWindow::dropRefused_data()
     // Reading it fails with EIO, also for root.
     QTest::newRow("read error") << QStringList{u"/proc/self/mem"_s} << failed;
     QTest::newRow("device") << QStringList{u"/dev/zero"_s} << failed + u"不是普通文件"_s;
+    QTest::newRow("over 256 MiB") << QStringList{u"large.txt"_s}
+                                  << failed + u"文件太大（超过 256 MB），请用 tavrinel-cli 处理"_s;
     QTest::newRow("folder") << QStringList{u"folder"_s} << u"不能拖入文件夹：%1"_s;
     QTest::newRow("two files") << QStringList{u"bad.txt"_s, u"good.txt"_s}
                                << u"一次只能拖入一个文件"_s;
@@ -875,6 +877,8 @@ void TestWindow::dropRefused()
     writeFile(dir_->filePath(u"bad.txt"_s), QByteArray("ab\xC4\xE3\xFF"));
     writeFile(dir_->filePath(u"good.txt"_s), QByteArray("Good article."));
     QVERIFY(QDir(dir_->path()).mkdir(u"folder"_s));
+    writeFile(dir_->filePath(u"large.txt"_s), {});
+    QVERIFY(QFile::resize(dir_->filePath(u"large.txt"_s), (qint64(256) << 20) + 1)); // sparse
     QStringList paths;
     for (const QString &name : drop)
         paths << QDir(dir_->path()).absoluteFilePath(name);

@@ -4,9 +4,11 @@
 #include "checks/checks.h"
 #include "generate/run.h"
 #include "sample_article.h"
+#include "utf8/engine.h"
 
 #include <QString>
 #include <benchmark/benchmark.h>
+#include <cstring>
 
 namespace
 {
@@ -54,6 +56,35 @@ void countArticle(benchmark::State &state)
     state.SetComplexityN(static_cast<std::int64_t>(text.size()));
 }
 
+class DiscardingSink : public tavrinel::ByteSink
+{
+public:
+    bool write(const char *bytes, std::size_t size) override
+    {
+        benchmark::DoNotOptimize(bytes);
+        return size > 0;
+    }
+};
+
+// The UTF-8 engine by word ends, with the kernel of the second argument (1 scalar, 2 SSE2,
+// 3 AVX2): no decoding, the input read and the output written in chunks.
+void cutUtf8ByWords(benchmark::State &state)
+{
+    const auto kernel = static_cast<tavrinel::utf8::Kernel>(state.range(1));
+    if (!tavrinel::utf8::kernelAvailable(kernel))
+        return state.SkipWithError("the processor lacks this kernel's instructions");
+    const std::string text = sampleArticle(static_cast<std::size_t>(state.range(0)));
+    tavrinel::utf8::EngineOptions options;
+    options.kernel = kernel;
+    for (auto _ : state) {
+        tavrinel::utf8::MemorySource source(text);
+        DiscardingSink sink;
+        if (!tavrinel::utf8::cut(source, tavrinel::settingsFor(10, true, true), sink, options).ok())
+            return state.SkipWithError("the engine failed");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
 constexpr std::int64_t smallest = 1 << 20;
 constexpr std::int64_t largest = 64 << 20;
 
@@ -79,5 +110,6 @@ BENCHMARK(countArticle)
     ->Range(smallest, largest)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
+BENCHMARK(cutUtf8ByWords)->ArgsProduct({{16 << 20}, {1, 2, 3}})->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -4,7 +4,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavrinel)
 set(CPACK_PACKAGE_VERSION ${TAVRINEL_VERSION_TEXT})
 set(CPACK_PACKAGE_VENDOR Tavrinel)
-set(CPACK_PACKAGE_CONTACT "Tavrinel maintainers <maintainers@tavrinel.invalid>")
+set(CPACK_PACKAGE_CONTACT "${TAVRINEL_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TAVRINEL_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TAVRINEL_HOMEPAGE}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cut articles into paragraphs for web pages")
 set(CPACK_PACKAGE_DESCRIPTION
     "Tavrinel cuts an article into paragraphs - by number of characters, ending at\n"
@@ -22,6 +24,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
+# One package of everything installed, with the Debian changelog that plain installs leave out.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL Unspecified debian)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)

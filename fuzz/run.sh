@@ -7,7 +7,7 @@ set -u
 cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
-targets=${*:-run size cli_input}
+targets=${*:-run size cli_input decode utf8}
 bin=build-fuzz/fuzz
 failed=""
 
@@ -15,6 +15,7 @@ for target in $targets; do
     case $target in
     cli_input) maxlen=8192 ;; # long paragraphs come from repeating the input
     run) maxlen=16384 ;;
+    decode | utf8) maxlen=4096 ;;
     *) maxlen=256 ;;
     esac
     mkdir -p "fuzz-out/corpus/$target"

@@ -1,6 +1,8 @@
 #!/bin/sh
-# Installs the Debian package the way a user does (apt-get install ./FILE.deb), runs the installed
-# tavrinel-cli, and removes the package again. Needs root; used by CI after `make package`.
+# Checks the Debian package with Debian's own checker (no error, no warning) and its software-centre
+# entry with the AppStream validator, installs it the way a user does (apt-get install ./FILE.deb),
+# runs the installed tavrinel-cli, and removes the package again. Needs root; used by CI after
+# `make package`.
 set -eu
 
 if [ "$#" -ne 1 ] || [ ! -f "$1" ]; then
@@ -22,6 +24,15 @@ check() { # what, expected, actual
     fi
     echo "ok: $1"
 }
+
+lintian --fail-on error,warning "$deb"
+echo "ok: lintian reports no error and no warning"
+dpkg-deb -x "$deb" "$work/unpacked"
+metainfo=$(find "$work/unpacked/usr/share/metainfo" -name '*.metainfo.xml' 2>/dev/null)
+check "one software-centre entry" "1" "$(printf '%s' "$metainfo" | grep -c .)"
+appstreamcli validate --no-net "$metainfo"
+check "changelog of this version" "tavrinel ($version)" \
+    "$(gzip -dc "$work/unpacked/usr/share/doc/tavrinel/changelog.Debian.gz" | head -n 1 | cut -d' ' -f1-2)"
 
 if dpkg-query -W -f='${Status}' tavrinel 2>/dev/null | grep -q 'install ok installed'; then
     apt-get purge -y tavrinel

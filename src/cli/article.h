@@ -1,44 +1,37 @@
 #pragma once
 
-#include <QByteArrayView>
+#include "inputfile.h"
+#include "utf8/engine.h"
+
 #include <QString>
-#include <cstdlib>
-#include <memory>
 #include <optional>
-#include <string_view>
-#include <variant>
 
 namespace tavrinel::cli
 {
 
-// Why the input could not be turned into an article, in words for standard error.
-struct InputError {
+// Why a file was not converted or counted: the exit code and the message for standard error.
+struct Failure {
     int exitCode = 0;
     QString message;
 };
 
-// UTF-16 text in storage of its own, sized once for the decoded input.
-class Utf16Text
+// An input file as the UTF-8 engine reads it.
+class ArticleSource final : public utf8::ByteSource
 {
 public:
-    explicit Utf16Text(std::size_t capacity);
-
-    char16_t *data() { return units_.get(); }
-    void setSize(std::size_t size) { size_ = size; }
-    std::u16string_view view() const { return {units_.get(), size_}; }
+    explicit ArticleSource(InputFile &input) : input_(input) {}
+    std::optional<std::size_t> read(char *buffer, std::size_t capacity) override;
 
 private:
-    struct Free {
-        void operator()(char16_t *units) const { std::free(units); }
-    };
-    std::unique_ptr<char16_t[], Free> units_;
-    std::size_t size_ = 0;
+    InputFile &input_;
 };
 
-// The UTF-8 bytes as UTF-16 text, verbatim except for a leading byte order mark.
-std::variant<Utf16Text, InputError> decodeArticle(QByteArrayView bytes);
+// What the engine's reading of the input came to, in words: nothing when it read all of it
+// (and a regular file did not change meanwhile), otherwise what went wrong with the input. A
+// failed write is left to the caller, who knows where the output went.
+std::optional<Failure> readingFailure(const utf8::Result &result, InputFile &input);
 
-// The article in a UTF-8 file, or on standard input for an empty path.
-std::variant<Utf16Text, InputError> loadArticle(const QString &path);
+// The failure of opening the input, when it cannot be opened.
+std::optional<Failure> openingFailure(InputFile &input);
 
 } // namespace tavrinel::cli

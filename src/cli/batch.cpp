@@ -1,6 +1,5 @@
 #include "batch.h"
 
-#include "article.h"
 #include "convert.h"
 #include "exitcodes.h"
 #include "output/filename.h"
@@ -62,24 +61,22 @@ int failItem(Progress &progress, int code, const QString &message)
     return fail(code, message);
 }
 
-int convertItem(const BatchItem &item, const GenerationSettings &settings, Progress &progress)
+int convertItem(const BatchItem &item, const GenerationSettings &settings,
+                const utf8::EngineOptions &engine, Progress &progress)
 {
     if (!item.refusal.isEmpty())
         return failItem(progress, exitBadInput, shown(item.input) + u": "_s + item.refusal);
-    const auto article = loadArticle(item.input);
-    if (const auto *error = std::get_if<InputError>(&article))
-        return failItem(progress, error->exitCode, error->message);
-    if (const auto problem =
-            convertToFile(item.output, std::get<Utf16Text>(article).view(), settings))
-        return failItem(progress, exitIoError, *problem);
+    if (const auto failure = convertToFile(item.input, item.output, settings, engine))
+        return failItem(progress, failure->exitCode, failure->message);
     return exitOk;
 }
 
 // One file's failure, whatever it is, must not end the others.
-int convertGuarded(const BatchItem &item, const GenerationSettings &settings, Progress &progress)
+int convertGuarded(const BatchItem &item, const GenerationSettings &settings,
+                   const utf8::EngineOptions &engine, Progress &progress)
 {
     try {
-        return convertItem(item, settings, progress);
+        return convertItem(item, settings, engine, progress);
     } catch (const std::bad_alloc &) {
         return failItem(progress, exitIoError, shown(item.input) + u": not enough memory"_s);
     } catch (const std::length_error &) {
@@ -139,8 +136,10 @@ std::vector<BatchItem> planBatch(const QStringList &inputs, const QString &outDi
 } // namespace
 
 int convertBatch(const QStringList &inputs, const QString &outDir,
-                 const GenerationSettings &settings)
+                 const GenerationSettings &settings, bool escapeHtml)
 {
+    utf8::EngineOptions engine;
+    engine.escapeHtml = escapeHtml;
     if (const auto problem = unusableFolder(outDir))
         return fail(exitIoError, *problem);
     const std::vector<BatchItem> items = planBatch(inputs, outDir);
@@ -151,7 +150,8 @@ int convertBatch(const QStringList &inputs, const QString &outDir,
     int code = exitOk;
     qsizetype failed = 0;
     for (const BatchItem &item : items) {
-        const int itemCode = item.repeat ? exitOk : convertGuarded(item, settings, progress);
+        const int itemCode =
+            item.repeat ? exitOk : convertGuarded(item, settings, engine, progress);
         failed += itemCode != exitOk;
         code = worseExit(code, itemCode);
         progress.advance(item.repeat ? 0 : item.size);

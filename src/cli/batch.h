@@ -13,6 +13,6 @@ namespace tavrinel::cli
 // was converted, 1 when any file could not be read or written, and 2 otherwise (a file was not
 // valid UTF-8 or was refused).
 int convertBatch(const QStringList &inputs, const QString &outDir,
-                 const GenerationSettings &settings);
+                 const GenerationSettings &settings, bool escapeHtml);
 
 } // namespace tavrinel::cli

@@ -1,10 +1,9 @@
 #include "convert.h"
 
-#include "generate/run.h"
-#include "generate/sizetext.h"
+#include "exitcodes.h"
+#include "output/fdwriter.h"
 #include "output/filename.h"
 #include "output/outputfile.h"
-#include "paragraphwriter.h"
 
 using namespace Qt::StringLiterals;
 
@@ -14,31 +13,61 @@ namespace tavrinel::cli
 namespace
 {
 
-bool writeParagraphs(ByteSink &sink, std::u16string_view article,
-                     const GenerationSettings &settings)
+// Reads a regular file once through to see that all of it is UTF-8, and goes back to its start.
+std::optional<Failure> validateFirst(InputFile &input, const utf8::EngineOptions &options)
 {
-    ParagraphWriter writer(sink);
-    forEachParagraph(trimSpaces(article), settings,
-                     [&writer](std::u16string_view paragraph) { writer.add(paragraph); });
-    return writer.finish();
+    ArticleSource source(input);
+    if (auto failure = readingFailure(utf8::validate(source, options), input))
+        return failure;
+    if (!input.rewind())
+        return Failure{exitIoError,
+                       u"cannot read %1: %2"_s.arg(input.displayName(), input.errorString())};
+    return std::nullopt;
 }
 
 } // namespace
 
-std::optional<QString> convertToStdout(FdWriter &out, std::u16string_view article,
-                                       const GenerationSettings &settings)
+std::optional<Failure> convertToStdout(const QString &path, FdWriter &out,
+                                       const GenerationSettings &settings,
+                                       const utf8::EngineOptions &options)
 {
-    if (!writeParagraphs(out, article, settings))
-        return u"cannot write to standard output: "_s + out.errorString();
-    return std::nullopt;
+    InputFile input(path);
+    if (auto failure = openingFailure(input))
+        return failure;
+    if (input.isRegularFile()) {
+        if (auto failure = validateFirst(input, options))
+            return failure;
+    }
+    ArticleSource source(input);
+    const utf8::Result result = utf8::cut(source, settings, out, options);
+    if (result.outcome == utf8::Outcome::WriteFailed)
+        return Failure{exitIoError, u"cannot write to standard output: "_s + out.errorString()};
+    return readingFailure(result, input);
 }
 
-std::optional<QString> convertToFile(const QString &path, std::u16string_view article,
-                                     const GenerationSettings &settings)
+std::optional<Failure> convertToFile(const QString &path, const QString &outputPath,
+                                     const GenerationSettings &settings,
+                                     const utf8::EngineOptions &options)
 {
-    OutputFile out(path);
-    if (!out.open() || !writeParagraphs(out, article, settings) || !out.commit())
-        return u"cannot write %1: %2"_s.arg(displayFileName(path), out.errorString());
+    InputFile input(path);
+    if (auto failure = openingFailure(input))
+        return failure;
+    OutputFile out(outputPath);
+    const auto unwritable = [&] {
+        return Failure{exitIoError, u"cannot write %1: %2"_s.arg(displayFileName(outputPath),
+                                                                 out.errorString())};
+    };
+    if (!out.open())
+        return unwritable();
+    ArticleSource source(input);
+    const utf8::Result result = utf8::cut(source, settings, out, options);
+    if (result.outcome == utf8::Outcome::WriteFailed)
+        return unwritable();
+    // Nothing is committed after a failure: the output file is dropped with its temporary file.
+    if (auto failure = readingFailure(result, input))
+        return failure;
+    if (!out.commit())
+        return unwritable();
     return std::nullopt;
 }
 

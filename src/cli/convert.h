@@ -1,10 +1,11 @@
 #pragma once
 
+#include "article.h"
 #include "generate/settings.h"
+#include "utf8/engine.h"
 
 #include <QString>
 #include <optional>
-#include <string_view>
 
 namespace tavrinel
 {
@@ -14,14 +15,19 @@ class FdWriter;
 namespace tavrinel::cli
 {
 
-// The paragraph text of the (untrimmed) article, streamed to standard output. Nothing on
-// success, the reason for standard error otherwise.
-std::optional<QString> convertToStdout(FdWriter &out, std::u16string_view article,
-                                       const GenerationSettings &settings);
+// The paragraph text of a UTF-8 input (an empty path is standard input) on standard output,
+// written as it is made. A regular file is read twice: first to validate it, so that a file
+// that is not UTF-8 leaves nothing on standard output, then to cut it; a change in between is
+// reported. A pipe or terminal can be read only once: what comes before an invalid byte may
+// already have been written when it is met.
+std::optional<Failure> convertToStdout(const QString &input, FdWriter &out,
+                                       const GenerationSettings &settings,
+                                       const utf8::EngineOptions &options);
 
-// The same written to a file, all or nothing: a failed write leaves no partial file and an
-// existing file untouched.
-std::optional<QString> convertToFile(const QString &path, std::u16string_view article,
-                                     const GenerationSettings &settings);
+// The same into a file, all or nothing: a failure of any kind, invalid input included, leaves
+// no partial file and an existing file untouched.
+std::optional<Failure> convertToFile(const QString &input, const QString &output,
+                                     const GenerationSettings &settings,
+                                     const utf8::EngineOptions &options);
 
 } // namespace tavrinel::cli

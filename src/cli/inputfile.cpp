@@ -51,9 +51,9 @@ qint64 readSome(int fd, char *buffer, qint64 capacity)
 {
     return ::_read(fd, buffer, static_cast<unsigned>(std::min<qint64>(capacity, 1 << 30)));
 }
-qint64 currentOffset(int fd)
+qint64 seekTo(int fd, qint64 offset, int whence)
 {
-    return ::_lseeki64(fd, 0, SEEK_CUR);
+    return ::_lseeki64(fd, offset, whence);
 }
 void closeDescriptor(int fd)
 {
@@ -77,9 +77,9 @@ qint64 readSome(int fd, char *buffer, qint64 capacity)
 {
     return ::read(fd, buffer, static_cast<std::size_t>(std::min<qint64>(capacity, 1 << 30)));
 }
-qint64 currentOffset(int fd)
+qint64 seekTo(int fd, qint64 offset, int whence)
 {
-    return ::lseek(fd, 0, SEEK_CUR);
+    return ::lseek(fd, static_cast<off_t>(offset), whence);
 }
 void closeDescriptor(int fd)
 {
@@ -125,8 +125,8 @@ bool InputFile::open()
         size_ = status.st_size;
         modified_ = modifiedNanoseconds(status);
         // Standard input may have been read in part already: what is left is what counts.
-        const qint64 offset = currentOffset(fd_);
-        expected_ = std::max<qint64>(size_ - std::max<qint64>(offset, 0), 0);
+        start_ = std::max<qint64>(seekTo(fd_, 0, SEEK_CUR), 0);
+        expected_ = std::max<qint64>(size_ - start_, 0);
     }
     return true;
 }
@@ -144,6 +144,16 @@ qint64 InputFile::read(char *buffer, qint64 capacity)
             return -1;
         }
     }
+}
+
+bool InputFile::rewind()
+{
+    if (!regular_)
+        return fail(ESPIPE);
+    if (seekTo(fd_, start_, SEEK_SET) != start_)
+        return fail(errno);
+    read_ = 0;
+    return true;
 }
 
 bool InputFile::unchangedSinceOpen()

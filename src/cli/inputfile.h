@@ -25,6 +25,9 @@ public:
     bool unchangedSinceOpen();
     // The bytes left to read when it was opened, for sizing a buffer; 0 when unknown.
     qint64 expectedSize() const { return expected_; }
+    // A regular file can be read twice: rewind() goes back to where the first reading began.
+    bool isRegularFile() const { return regular_; }
+    bool rewind();
 
     QString errorString() const { return error_; }
     // "standard input" or the file's name, ready for a message.
@@ -37,6 +40,7 @@ private:
     int fd_ = -1;
     bool regular_ = false;
     qint64 expected_ = 0;
+    qint64 start_ = 0; // the offset reading began at
     qint64 read_ = 0;
     qint64 modified_ = 0; // nanoseconds
     qint64 size_ = 0;

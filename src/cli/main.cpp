@@ -1,6 +1,5 @@
 // tavrinel-cli: the paragraph generation and the article counts for batch work and scripts.
 
-#include "article.h"
 #include "batch.h"
 #include "convert.h"
 #include "exitcodes.h"
@@ -47,13 +46,13 @@ std::variant<GenerationSettings, int> settingsFrom(const Options &options)
 // One article to standard output or to the file given with -o.
 int convertOne(const Options &options, const GenerationSettings &settings, FdWriter &out)
 {
-    auto article = loadArticle(options.inputs.first());
-    if (const auto *error = std::get_if<InputError>(&article))
-        return fail(error->exitCode, error->message);
-    const std::u16string_view text = std::get<Utf16Text>(article).view();
-    const auto problem = options.output.isEmpty() ? convertToStdout(out, text, settings)
-                                                  : convertToFile(options.output, text, settings);
-    return problem ? fail(exitIoError, *problem) : exitOk;
+    utf8::EngineOptions engine;
+    engine.escapeHtml = options.escapeHtml;
+    const QString &input = options.inputs.first();
+    const auto failure = options.output.isEmpty()
+                             ? convertToStdout(input, out, settings, engine)
+                             : convertToFile(input, options.output, settings, engine);
+    return failure ? fail(failure->exitCode, failure->message) : exitOk;
 }
 
 int run(const Options &options, FdWriter &out)
@@ -64,8 +63,9 @@ int run(const Options &options, FdWriter &out)
     if (const int *code = std::get_if<int>(&settings))
         return *code;
     const auto &chosen = std::get<GenerationSettings>(settings);
-    return options.outDir.isEmpty() ? convertOne(options, chosen, out)
-                                    : convertBatch(options.inputs, options.outDir, chosen);
+    return options.outDir.isEmpty()
+               ? convertOne(options, chosen, out)
+               : convertBatch(options.inputs, options.outDir, chosen, options.escapeHtml);
 }
 
 int runCommandLine(const QStringList &arguments)

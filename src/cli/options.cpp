@@ -51,6 +51,10 @@ struct Parser {
         u"Convert every FILE into DIR/NAME.txt, NAME being the FILE's name without its last "
         "extension. DIR must exist; inputs are never overwritten."_s,
         u"DIR"_s};
+    QCommandLineOption escapeHtml{
+        u"escape-html"_s,
+        u"Write & < > \" inside paragraphs as &amp; &lt; &gt; &quot; (for plain-text articles); "
+        "the tags and the cutting stay the same."_s};
     QCommandLineOption stats{
         u"stats"_s, u"Print the character and sentence counts instead, for every FILE given."_s};
 
@@ -63,7 +67,7 @@ struct Parser {
             "With --out-dir, converts several files in one go."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({size, by, complete, output, outDir, stats});
+        parser.addOptions({size, by, complete, escapeHtml, output, outDir, stats});
         parser.addPositionalArgument(
             u"FILE"_s,
             u"The article, UTF-8 (default: standard input); several with --out-dir "
@@ -133,6 +137,7 @@ std::variant<Options, Exit> parseOptions(const QStringList &arguments)
     Options options;
     options.sizeText = p.parser.value(p.size);
     options.stats = p.parser.isSet(p.stats);
+    options.escapeHtml = p.parser.isSet(p.escapeHtml);
     if (auto exit = readModes(p, options))
         return *exit;
     if (auto exit = readFiles(p, options))

@@ -12,6 +12,7 @@ struct Options {
     QString sizeText = QStringLiteral("10");
     bool byCharacters = true;
     bool wordComplete = false;
+    bool escapeHtml = false; // & < > " inside paragraphs as entities
     bool stats = false;
     QStringList inputs{QString()}; // at least one; an empty path stands for standard input
     QString output;                // empty: standard output

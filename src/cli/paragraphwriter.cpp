@@ -1,10 +1,12 @@
 #include "paragraphwriter.h"
 
+#include "generate/escape.h"
+
 namespace tavrinel::cli
 {
 
-ParagraphWriter::ParagraphWriter(ByteSink &sink)
-    : sink_(sink), encoder_(QStringEncoder::Utf8),
+ParagraphWriter::ParagraphWriter(ByteSink &sink, bool escapeHtml)
+    : sink_(sink), escapeHtml_(escapeHtml), encoder_(QStringEncoder::Utf8),
       block_(std::make_unique_for_overwrite<char16_t[]>(blockUnits))
 {
     bytes_.resize(encoder_.requiredSpace(blockUnits));
@@ -21,6 +23,25 @@ void ParagraphWriter::addOverflowing(std::u16string_view paragraph)
     for (; !paragraph.empty(); paragraph.remove_prefix(std::min(blockUnits, paragraph.size())))
         encodeAndWrite(paragraph.substr(0, blockUnits));
     encodeAndWrite(paragraphClose);
+}
+
+void ParagraphWriter::addEscaped(std::u16string_view paragraph)
+{
+    addPiece(paragraphOpen);
+    appendEscaped(paragraph, [this](std::u16string_view piece) { addPiece(piece); });
+    addPiece(paragraphClose);
+}
+
+// Into the block; what does not fit goes out a block at a time (the encoder keeps a surrogate
+// pair that straddles two of them).
+void ParagraphWriter::addPiece(std::u16string_view units)
+{
+    if (units.size() > blockUnits - used_) {
+        flush();
+        for (; units.size() > blockUnits; units.remove_prefix(blockUnits))
+            encodeAndWrite(units.substr(0, blockUnits));
+    }
+    used_ = static_cast<std::size_t>(put(block_.get() + used_, units) - block_.get());
 }
 
 void ParagraphWriter::flush()

@@ -12,18 +12,22 @@
 namespace tavrinel::cli
 {
 
-// Streams the paragraph text to a sink as UTF-8. Wrapped paragraphs are copied into a block of
-// UTF-16 that stays in cache; each full block is encoded in one go into a reused byte buffer and
-// written. Nothing is allocated per paragraph and the whole result is never held in memory.
-// The encoder keeps state between blocks; that never loses a trailing high surrogate, because
-// the stream always ends with the "</p>" of its last paragraph.
+// Streams the paragraph text of UTF-16 text to a sink as UTF-8: the path of articles that are
+// decoded into UTF-16 first (UTF-8 articles go through the UTF-8 engine instead). Wrapped
+// paragraphs are copied into a block of UTF-16 that stays in cache; each full block is encoded in
+// one go into a reused byte buffer and written. Nothing is allocated per paragraph and the whole
+// result is never held in memory. The encoder keeps state between blocks; that never loses a
+// trailing high surrogate, because the stream always ends with the "</p>" of its last paragraph.
 class ParagraphWriter
 {
 public:
-    explicit ParagraphWriter(ByteSink &sink);
+    // With escapeHtml, & < > " inside paragraphs are written as entities.
+    explicit ParagraphWriter(ByteSink &sink, bool escapeHtml = false);
 
     void add(std::u16string_view paragraph)
     {
+        if (escapeHtml_)
+            return addEscaped(paragraph);
         if (paragraph.size() + tagUnits > blockUnits - used_)
             return addOverflowing(paragraph);
         char16_t *out = block_.get() + used_;
@@ -44,6 +48,8 @@ private:
     }
 
     void addOverflowing(std::u16string_view paragraph);
+    void addEscaped(std::u16string_view paragraph);
+    void addPiece(std::u16string_view units);
     void flush();
     void encodeAndWrite(std::u16string_view units);
 
@@ -51,6 +57,7 @@ private:
     static constexpr std::size_t tagUnits = paragraphOpen.size() + paragraphClose.size();
 
     ByteSink &sink_;
+    bool escapeHtml_;
     QStringEncoder encoder_;
     std::unique_ptr<char16_t[]> block_;
     std::size_t used_ = 0;

@@ -1,11 +1,12 @@
 #include "stats.h"
 
 #include "article.h"
-#include "checks/checks.h"
 #include "exitcodes.h"
 #include "output/fdwriter.h"
 #include "output/filename.h"
 #include "report.h"
+
+#include <variant>
 
 using namespace Qt::StringLiterals;
 
@@ -15,10 +16,22 @@ namespace tavrinel::cli
 namespace
 {
 
-QString countsOf(std::u16string_view article)
+QString countsText(const utf8::Counts &counts)
 {
-    return u"characters: %1\nsentences: %2\n"_s.arg(characterCount(article))
-        .arg(sentenceCount(article));
+    return u"characters: %1\nsentences: %2\n"_s.arg(counts.characters).arg(counts.sentences);
+}
+
+// The counts of one input, or why it could not be counted.
+std::variant<utf8::Counts, Failure> countInput(const QString &path)
+{
+    InputFile input(path);
+    if (auto failure = openingFailure(input))
+        return *failure;
+    ArticleSource source(input);
+    const utf8::CountResult counted = utf8::count(source);
+    if (auto failure = readingFailure(counted.result, input))
+        return *failure;
+    return counted.counts;
 }
 
 QString headerFor(const QString &path)
@@ -34,12 +47,12 @@ int printStats(const QStringList &inputs, FdWriter &out)
     bool firstBlock = true;
     int code = exitOk;
     for (const QString &path : inputs) {
-        const auto article = loadArticle(path);
-        if (const auto *error = std::get_if<InputError>(&article)) {
-            code = worseExit(code, fail(error->exitCode, error->message));
+        const auto counted = countInput(path);
+        if (const auto *failure = std::get_if<Failure>(&counted)) {
+            code = worseExit(code, fail(failure->exitCode, failure->message));
             continue;
         }
-        QString block = countsOf(std::get<Utf16Text>(article).view());
+        QString block = countsText(std::get<utf8::Counts>(counted));
         if (withHeaders)
             block.prepend((firstBlock ? QString() : u"\n"_s) + headerFor(path));
         if (!printOut(out, block))

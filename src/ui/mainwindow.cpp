@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "articlefile.h"
 #include "articletext.h"
 #include "checks/checks.h"
 #include "generate/run.h"
@@ -11,17 +12,24 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextCursor>
 #include <QTimer>
+#include <QUrl>
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -38,6 +46,8 @@ const QString articleTooShortText = u"文章内容太短，没有意义，请输
 const QString sizeNotNumberText = u"数量标准必须为整数"_s;
 const QString operationCaption = u"操作提示"_s;
 const QString savedText = u"文件保存成功！"_s;
+const QString oneFileOnlyText = u"一次只能拖入一个文件"_s;
+const QString folderDroppedText = u"不能拖入文件夹：%1"_s;
 const SaveFileRequest saveRequest{u"保存文件(*.txt)"_s, u"文章分割后内容.txt"_s,
                                   u"文本文档(*.txt)"_s};
 
@@ -133,6 +143,32 @@ void tabToSelectedOnly(const QButtonGroup *group)
         button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
+// Dragged links to files, all of them, when any is a local file; none for a dragged text or a
+// link to a web page, which the box takes as text.
+QList<QUrl> draggedFiles(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.cbegin(), urls.cend(),
+                       [](const QUrl &url) { return url.isLocalFile(); })
+               ? urls
+               : QList<QUrl>();
+}
+
+bool isDragAndDrop(QEvent::Type type)
+{
+    return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
+}
+
+// Shows the busy cursor while it lives.
+struct WaitCursor {
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
 std::u16string_view u16(const QString &text)
 {
     return {QStringView(text).utf16(), static_cast<std::size_t>(text.size())};
@@ -221,7 +257,8 @@ void MainWindow::setUpFocusChain()
 
 QList<QWidget *> MainWindow::watchedControls() const
 {
-    return {IArticle, IByNum, BtnDo, btnCls};
+    // Files are dropped on the article box's viewport, which takes its drag and drop events.
+    return {IArticle, IArticle->viewport(), IByNum, BtnDo, btnCls};
 }
 
 void MainWindow::wireEvents()
@@ -246,6 +283,19 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
             if (key->isAutoRepeat())
                 return true;
             heldKeys_->hold(*key);
+        }
+    }
+    if (watched == IArticle->viewport() && isDragAndDrop(event->type())) {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QList<QUrl> files = draggedFiles(drop->mimeData());
+        if (!files.isEmpty()) {
+            // Copy, never move: the file manager must not delete what was dropped. The file is
+            // read once the drop is over, so that no message box holds the drag source waiting.
+            drop->setDropAction(Qt::CopyAction);
+            drop->setAccepted(drop->possibleActions().testFlag(Qt::CopyAction));
+            if (event->type() == QEvent::Drop && drop->isAccepted())
+                QTimer::singleShot(0, this, [this, files] { loadDroppedFile(files); });
+            return true;
         }
     }
     if (event->type() == QEvent::FocusOut &&
@@ -327,6 +377,47 @@ void MainWindow::returnFocusTo(QWidget *box)
 {
     activateWindow();
     box->setFocus(Qt::OtherFocusReason);
+}
+
+// One file dropped on the article box replaces the article as if its text had been pasted over
+// everything (one step to undo), and is counted as when the box is left.
+void MainWindow::loadDroppedFile(const QList<QUrl> &urls)
+{
+    if (urls.size() != 1) {
+        warnAboutFile(oneFileOnlyText);
+        return;
+    }
+    const QString path = urls.front().toLocalFile();
+    if (QFileInfo(path).isDir()) {
+        warnAboutFile(folderDroppedText.arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    std::variant<QString, ArticleFileFailure> text;
+    {
+        const WaitCursor busy;
+        text = readArticleFile(path);
+        if (const auto *article = std::get_if<QString>(&text))
+            replaceArticle(*article);
+    }
+    if (const auto *failure = std::get_if<ArticleFileFailure>(&text)) {
+        warnAboutFile(failure->message);
+        return;
+    }
+    showArticleStatistics();
+}
+
+// The cursor makes one line break of a CR LF pair, a lone CR and a lone LF alike, as pasting does.
+void MainWindow::replaceArticle(const QString &text)
+{
+    QTextCursor cursor = IArticle->textCursor();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    IArticle->setTextCursor(cursor);
+}
+
+void MainWindow::warnAboutFile(const QString &text)
+{
+    prompt_.showMessage(this, {text, operationCaption, MessageIcon::Warning});
 }
 
 void MainWindow::clearArticle()

@@ -11,6 +11,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QUrl;
 
 namespace tavrinel
 {
@@ -48,6 +49,10 @@ private:
     bool checkSize();
     void warnAndReturnFocus(const QString &text, QWidget *box);
     void returnFocusTo(QWidget *box);
+
+    void loadDroppedFile(const QList<QUrl> &urls);
+    void replaceArticle(const QString &text);
+    void warnAboutFile(const QString &text);
 
     void clearArticle();
     void switchSplitMode(int index);

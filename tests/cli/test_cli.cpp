@@ -295,6 +295,8 @@ private slots:
     void batchOnFullDisk();
     void inputChangedWhileRead_data();
     void inputChangedWhileRead();
+    void lateInvalidByteOnStandardOutput();
+    void writerEscapesHtml();
 };
 
 void TestCli::generates_data()
@@ -335,6 +337,12 @@ void TestCli::generates_data()
     QTest::newRow("sentence size 0 takes all")
         << QStringList{u"--by"_s, u"sentences"_s, u"--size"_s, u"0"_s} << hello
         << QByteArray("<p>") + hello + QByteArray("</p>");
+    QTest::newRow("--escape-html, cut as written")
+        << QStringList{u"--escape-html"_s, u"--size"_s, u"3"_s} << QByteArray(R"(a<b. "c" & d)")
+        << QByteArray("<p>a&lt;b.</p><p> &quot;c&quot; &amp; d</p>");
+    QTest::newRow("inline HTML passes without it")
+        << QStringList{u"--size"_s, u"3"_s} << QByteArray("a<i>b</i>. c")
+        << QByteArray("<p>a<i>b</i>.</p><p> c</p>");
 }
 
 void TestCli::generates()
@@ -1066,14 +1074,21 @@ void TestCli::readsStandardInputFromItsPosition()
     QVERIFY(dir.isValid());
     const QByteArray path = QFile::encodeName(dir.filePath(u"a.txt"_s));
     writeFile(dir.filePath(u"a.txt"_s), "skip.Hi. Ho.");
-    const Outcome outcome = runCli({u"--stats"_s}, {}, As::Caller, RLIM_INFINITY,
-                                   QStringLiteral(TAVRINEL_CLI_PATH), {}, -1, [&] {
-                                       const int fd = open(path.constData(), O_RDONLY);
-                                       lseek(fd, 5, SEEK_SET);
-                                       dup2(fd, STDIN_FILENO);
-                                   });
-    QCOMPARE(outcome.exitCode, 0);
-    QCOMPARE(outcome.out, QByteArray("characters: 7\nsentences: 2\n"));
+    const auto fromPosition = [&](const QStringList &arguments) {
+        return runCli(arguments, {}, As::Caller, RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH),
+                      {}, -1, [&] {
+                          const int fd = open(path.constData(), O_RDONLY);
+                          lseek(fd, 5, SEEK_SET);
+                          dup2(fd, STDIN_FILENO);
+                      });
+    };
+    const Outcome counted = fromPosition({u"--stats"_s});
+    QCOMPARE(counted.exitCode, 0);
+    QCOMPARE(counted.out, QByteArray("characters: 7\nsentences: 2\n"));
+    // Validated first and read again from the same position.
+    const Outcome cut = fromPosition({u"--size"_s, u"2"_s});
+    QCOMPARE(cut.exitCode, 0);
+    QCOMPARE(cut.out, QByteArray("<p>Hi.</p><p> Ho.</p>"));
 #endif
 }
 
@@ -1213,6 +1228,40 @@ void TestCli::inputChangedWhileRead()
     QCOMPARE(input.unchangedSinceOpen(), !noticed);
     if (noticed)
         QCOMPARE(input.errorString(), u"the file changed while it was read"_s);
+}
+
+// A regular file is validated before anything is written; a pipe is cut as it is read, so it
+// may leave the start of the paragraph text. The exit code is 2 either way.
+void TestCli::lateInvalidByteOnStandardOutput()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray valid = QByteArray("Hello world. ").repeated(400'000);
+    const QString path = dir.filePath(u"late.txt"_s);
+    writeFile(path, valid + "\xFF");
+    const QByteArray message = "invalid UTF-8 at byte offset " + QByteArray::number(valid.size());
+
+    const Outcome fromFile = runCli({path});
+    QCOMPARE(fromFile.exitCode, 2);
+    QVERIFY2(fromFile.err.contains(message), fromFile.err.constData());
+    QCOMPARE(fromFile.out, QByteArray());
+
+    const Outcome fromPipe = runCli({}, valid + "\xFF");
+    QCOMPARE(fromPipe.exitCode, 2);
+    QVERIFY2(fromPipe.err.contains(message), fromPipe.err.constData());
+    QVERIFY(!fromPipe.out.isEmpty());
+    QVERIFY(runCli({}, valid).out.startsWith(fromPipe.out));
+}
+
+// The UTF-16 path escapes from the same table, also across the writer's blocks.
+void TestCli::writerEscapesHtml()
+{
+    BufferSink buffer;
+    tavrinel::cli::ParagraphWriter writer(buffer, true);
+    const std::u16string paragraph = std::u16string(65534, u'x') + u"<&\">";
+    writer.add(paragraph);
+    QVERIFY(writer.finish());
+    QCOMPARE(buffer.data, "<p>" + QByteArray(65534, 'x') + "&lt;&amp;&quot;&gt;</p>");
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -120,10 +120,13 @@ void TestInstall::initTestCase()
 
 void TestInstall::installsTheFiles()
 {
-    QStringList expected{u"usr/bin/tavrinel-cli"_s, u"usr/share/man/man1/tavrinel-cli.1.gz"_s};
+    // The Debian changelog and the checker's overrides go into the package only.
+    QStringList expected{u"usr/bin/tavrinel-cli"_s, u"usr/share/man/man1/tavrinel-cli.1.gz"_s,
+                         u"usr/share/doc/tavrinel/copyright"_s};
     if (windowBuilt) {
         expected << u"usr/bin/tavrinel"_s << u"usr/share/applications/tavrinel.desktop"_s
                  << u"usr/share/man/man1/tavrinel.1.gz"_s
+                 << u"usr/share/metainfo/org.example.tavrinel.metainfo.xml"_s
                  << u"usr/share/icons/hicolor/scalable/apps/tavrinel.svg"_s;
         for (const int size : {16, 32, 48, 256})
             expected << u"usr/share/icons/hicolor/%1x%1/apps/tavrinel.png"_s.arg(size);

@@ -1,14 +1,21 @@
 #include "checks/checks.h"
+#include "fakeprompt.h"
 #include "ui/articletext.h"
 #include "ui/mainwindow.h"
 #include "ui/qtprompt.h"
 
 #include <QClipboard>
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -45,6 +52,8 @@ private slots:
     void initTestCase();
     void boxTextAndCounts();
     void pasteAndLeave();
+    void dropLargeFile_data();
+    void dropLargeFile();
 
 private:
     QString article_;
@@ -91,6 +100,51 @@ void BenchWindow::pasteAndLeave()
     QTRY_COMPARE(count->text(), QString::number(article_.size()));
     const qint64 total = clock.elapsed();
     qInfo("paste %lld ms, paste and count %lld ms", pasted, total);
+}
+
+void BenchWindow::dropLargeFile_data()
+{
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::newRow("UTF-8") << QByteArray("UTF-8");
+    QTest::newRow("GB18030") << QByteArray("GB18030");
+}
+
+// A file of about 50 MB dropped on the article box: read, decoded, put into the box and counted.
+void BenchWindow::dropLargeFile()
+{
+    QFETCH(QByteArray, encoding);
+    QStringEncoder encoder(encoding.constData());
+    const QByteArray sample = encoder.encode(article_);
+    const QString text =
+        bigArticle(qsizetype(50e6 * double(article_.size()) / double(sample.size())));
+    const QByteArray bytes = encoder.encode(text);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"article.txt"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    FakePrompt prompt;
+    tavrinel::MainWindow window(prompt);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *box = window.findChild<QPlainTextEdit *>(u"IArticle"_s);
+    auto *count = window.findChild<QLabel *>(u"LCNum"_s);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(file.fileName())});
+
+    QElapsedTimer clock;
+    clock.start();
+    const QPoint at = box->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box->viewport(), &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box->viewport(), &drop);
+    QTRY_VERIFY_WITH_TIMEOUT(!count->text().isEmpty() || !prompt.messages.isEmpty(), 120000);
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY(prompt.messages.isEmpty());
+    QCOMPARE(count->text(), QString::number(text.size()));
+    qInfo("%s: %.1f MB, %lld characters in %lld ms", encoding.constData(), bytes.size() / 1e6,
+          qint64(text.size()), elapsed);
 }
 
 QTEST_MAIN(BenchWindow)

@@ -3,25 +3,30 @@
 #include "output/filename.h"
 #include "output/writesignals.h"
 #include "testfiles.h"
+#include "ui/articletext.h"
 #include "ui/language.h"
 #include "ui/mainwindow.h"
 #include "ui/qtprompt.h"
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
+#include <QUrl>
 #include <csignal>
 #include <memory>
 
@@ -88,6 +93,25 @@ void repeatKey(Qt::Key key, bool flagged, quint64 &time)
     }
 }
 
+QByteArray encoded(const char *encoding, const QString &text)
+{
+    QStringEncoder encoder(encoding);
+    return encoder.encode(text);
+}
+
+// What a file manager drags: links to the files, and the first link as text too (which the
+// article box would insert on its own).
+std::unique_ptr<QMimeData> draggedFiles(const QStringList &paths)
+{
+    auto data = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls << QUrl::fromLocalFile(path);
+    data->setUrls(urls);
+    data->setText(urls.value(0).toString());
+    return data;
+}
+
 } // namespace
 
 class TestWindow : public QObject
@@ -137,6 +161,12 @@ private slots:
     void closeWithCheckPending_data();
     void closeWithCheckPending();
 
+    void dropFile_data();
+    void dropFile();
+    void dropRefused_data();
+    void dropRefused();
+    void dropText();
+
     void realCheckMessage();
     void realSaveDialog();
 
@@ -164,6 +194,7 @@ private:
     void showWindow(tavrinel::Prompt &prompt);
     void settle() const;
     void focus(QWidget *widget) const;
+    Qt::DropAction dropOnArticle(const QMimeData &data) const;
 
     bool chinese_;
     std::unique_ptr<FakePrompt> prompt_;
@@ -190,6 +221,25 @@ void TestWindow::focus(QWidget *widget) const
     widget->setFocus(Qt::OtherFocusReason);
     QTRY_COMPARE(QApplication::focusWidget(), widget);
     settle();
+}
+
+// Drags the data onto the article box and drops it, proposing a move as a file manager does
+// within one file system. Returns the action the drop took; IgnoreAction when it was refused.
+Qt::DropAction TestWindow::dropOnArticle(const QMimeData &data) const
+{
+    QWidget *viewport = article()->viewport();
+    const QPoint at = viewport->rect().center();
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(viewport, &enter);
+    if (!enter.isAccepted())
+        return Qt::IgnoreAction;
+    QDropEvent drop(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(viewport, &drop);
+    settle();
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
 }
 
 void TestWindow::init()
@@ -817,6 +867,119 @@ void TestWindow::closeWithCheckPending()
 
 // The check's message in a real message box: its caption, text, single translated button, and
 // the focus back in the box once the user has closed it.
+void TestWindow::dropFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("text"); // the box's text afterwards, line breaks as CR LF
+    QTest::addColumn<QString>("characters");
+    QTest::addColumn<QString>("sentences");
+    QTest::addColumn<bool>("tooShort");
+
+    const QString chinese = u"你好，世界。Hello.\r\n第二段!"_s;
+    QTest::newRow("GB18030") << encoded("GB18030", chinese) << chinese << u"18"_s << u"2"_s
+                             << false;
+    QTest::newRow("UTF-16LE with mark, lone LF and CR")
+        << QByteArray("\xFF\xFE") + encoded("UTF-16LE", u"一行。\n二行\r三行"_s)
+        << u"一行。\r\n二行\r\n三行"_s << u"11"_s << u"1"_s << false;
+    QTest::newRow("too short") << QByteArray("Hi") << u"Hi"_s << u"2"_s << u"1"_s << true;
+}
+
+// One file dropped replaces the article, as pasting over all of it would, and is counted.
+void TestWindow::dropFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, text);
+    QFETCH(QString, characters);
+    QFETCH(QString, sentences);
+    QFETCH(bool, tooShort);
+
+    const QString path = dir_->filePath(u"文章.txt"_s);
+    writeFile(path, content);
+    article()->setPlainText(u"Old article."_s);
+    QCOMPARE(dropOnArticle(*draggedFiles({path})), Qt::CopyAction); // the file stays put
+
+    QTRY_COMPARE(child<QLabel>("LCNum")->text(), characters);
+    QCOMPARE(tavrinel::articleText(*article()->document()), text);
+    QCOMPARE(child<QLabel>("LLNum")->text(), sentences);
+    QCOMPARE(prompt_->messages.size(), tooShort ? 1 : 0);
+    if (tooShort)
+        QCOMPARE(prompt_->messages[0].text, tooShortText);
+    QVERIFY(QFile::exists(path));
+    article()->undo();
+    QCOMPARE(article()->toPlainText(), u"Old article."_s);
+}
+
+void TestWindow::dropRefused_data()
+{
+    QTest::addColumn<QStringList>("drop"); // names in the test folder, or absolute paths
+    QTest::addColumn<QString>("message");  // %1: the file; ending in a line break: a system reason
+
+    const QString failed = u"文件读取失败：%1\n"_s;
+    QTest::newRow("neither UTF-8 nor GB18030")
+        << QStringList{u"bad.txt"_s}
+        << failed + u"文件既不是 UTF-8 也不是 GB18030 编码的文本（按 UTF-8 读，字节偏移 2 处无效；"
+                    u"按 GB18030 读，字节偏移 4 处无效）"_s;
+    QTest::newRow("missing file") << QStringList{u"gone.txt"_s} << failed;
+    // Reading it fails with EIO, also for root.
+    QTest::newRow("read error") << QStringList{u"/proc/self/mem"_s} << failed;
+    QTest::newRow("device") << QStringList{u"/dev/zero"_s} << failed + u"不是普通文件"_s;
+    QTest::newRow("over 256 MiB") << QStringList{u"large.txt"_s}
+                                  << failed + u"文件太大（超过 256 MB），请用 tavrinel-cli 处理"_s;
+    QTest::newRow("folder") << QStringList{u"folder"_s} << u"不能拖入文件夹：%1"_s;
+    QTest::newRow("two files") << QStringList{u"bad.txt"_s, u"good.txt"_s}
+                               << u"一次只能拖入一个文件"_s;
+}
+
+// A file that cannot be read leaves the box and its counts as they were and says why.
+void TestWindow::dropRefused()
+{
+    QFETCH(QStringList, drop);
+    QFETCH(QString, message);
+
+    writeFile(dir_->filePath(u"bad.txt"_s), QByteArray("ab\xC4\xE3\xFF"));
+    writeFile(dir_->filePath(u"good.txt"_s), QByteArray("Good article."));
+    QVERIFY(QDir(dir_->path()).mkdir(u"folder"_s));
+    writeFile(dir_->filePath(u"large.txt"_s), {});
+    QVERIFY(QFile::resize(dir_->filePath(u"large.txt"_s), (qint64(256) << 20) + 1)); // sparse
+    QStringList paths;
+    for (const QString &name : drop)
+        paths << QDir(dir_->path()).absoluteFilePath(name);
+    article()->setPlainText(u"Old article."_s);
+
+    QCOMPARE(dropOnArticle(*draggedFiles(paths)), Qt::CopyAction);
+    QTRY_COMPARE(prompt_->messages.size(), 1);
+    const tavrinel::Message shown = prompt_->messages[0];
+    const QString expected =
+        message.contains(u"%1"_s) ? message.arg(QDir::toNativeSeparators(paths[0])) : message;
+    if (expected.endsWith(u'\n'))
+        QVERIFY2(shown.text.startsWith(expected) && shown.text.size() > expected.size(),
+                 qPrintable(shown.text));
+    else
+        QCOMPARE(shown.text, expected);
+    QCOMPARE(shown.caption, u"操作提示"_s);
+    QCOMPARE(shown.icon, MessageIcon::Warning);
+    QCOMPARE(article()->toPlainText(), u"Old article."_s);
+    QCOMPARE(child<QLabel>("LCNum")->text(), QString());
+}
+
+// Dragged text, and a link to a web page, are inserted where they are dropped, as before.
+void TestWindow::dropText()
+{
+    article()->setPlainText(u"Old article."_s);
+    QMimeData text;
+    text.setText(u"Dropped"_s);
+    QVERIFY(dropOnArticle(text) != Qt::IgnoreAction);
+    QMimeData link;
+    link.setUrls({QUrl(u"https://example.org/a.txt"_s)});
+    link.setText(u"https://example.org/a.txt"_s);
+    QVERIFY(dropOnArticle(link) != Qt::IgnoreAction);
+
+    const QString box = article()->toPlainText();
+    QVERIFY2(box.contains(u"Dropped"_s) && box.contains(u"https://example.org/a.txt"_s),
+             qPrintable(box));
+    QVERIFY(prompt_->messages.isEmpty());
+}
+
 void TestWindow::realCheckMessage()
 {
     window_.reset();

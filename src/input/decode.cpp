@@ -1,0 +1,213 @@
+#include "decode.h"
+
+#include "checks/utf8check.h"
+#include "gb18030.h"
+
+#include <QStringDecoder>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace tavrinel::input
+{
+
+namespace
+{
+
+using Result = std::variant<DecodedText, DecodeError>;
+
+constexpr auto strictFlags =
+    QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom;
+
+struct KnownMark {
+    QByteArrayView bytes;
+    std::optional<Encoding> encoding;
+};
+
+// UTF-32LE before UTF-16LE: its mark starts with the UTF-16LE one.
+const KnownMark knownMarks[] = {
+    {QByteArrayView("\xFF\xFE\x00\x00", 4), std::nullopt},
+    {QByteArrayView("\x00\x00\xFE\xFF", 4), std::nullopt},
+    {QByteArrayView("\xEF\xBB\xBF", 3), Encoding::Utf8},
+    {QByteArrayView("\xFF\xFE", 2), Encoding::Utf16LE},
+    {QByteArrayView("\xFE\xFF", 2), Encoding::Utf16BE},
+};
+
+qsizetype utf8InvalidAt(QByteArrayView bytes)
+{
+    const auto offset = firstInvalidUtf8({bytes.data(), static_cast<std::size_t>(bytes.size())});
+    return static_cast<qsizetype>(offset.value_or(0));
+}
+
+DecodeError invalid(Encoding encoding, qsizetype offset)
+{
+    return {DecodeError::Kind::Invalid, encoding, offset};
+}
+
+// The text of an unmarked or marked UTF-8 body; a U+FEFF after the mark is text.
+Result decodeUtf8(QByteArrayView bytes, qsizetype start)
+{
+    const QByteArrayView body = bytes.sliced(start);
+    QStringDecoder decoder(QStringDecoder::Utf8, strictFlags);
+    QString text = decoder.decode(body);
+    if (decoder.hasError())
+        return invalid(Encoding::Utf8, start + utf8InvalidAt(body));
+    return DecodedText{std::move(text), Encoding::Utf8, start > 0};
+}
+
+std::optional<qsizetype> firstUnpairedSurrogate(QStringView text)
+{
+    if (text.isValidUtf16())
+        return std::nullopt;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return i;
+    }
+    return std::nullopt;
+}
+
+// Qt's UTF-16 decoder lets unpaired surrogates through and silently replaces an odd last byte;
+// both are errors here.
+Result decodeUtf16(QByteArrayView bytes, qsizetype start, Encoding order)
+{
+    const QByteArrayView body = bytes.sliced(start);
+    const qsizetype whole = body.size() & ~qsizetype(1);
+    QStringDecoder decoder(order == Encoding::Utf16LE ? QStringDecoder::Utf16LE
+                                                      : QStringDecoder::Utf16BE,
+                           strictFlags);
+    QString text = decoder.decode(body.first(whole));
+    if (decoder.hasError())
+        return invalid(order, start);
+    if (const auto unit = firstUnpairedSurrogate(text))
+        return invalid(order, start + 2 * *unit);
+    if (whole != body.size())
+        return invalid(order, start + whole);
+    return DecodedText{std::move(text), order, start > 0};
+}
+
+Result decodeGb18030Text(QByteArrayView bytes)
+{
+    auto decoded = decodeGb18030(bytes);
+    if (auto *text = std::get_if<QString>(&decoded))
+        return DecodedText{std::move(*text), Encoding::Gb18030, false};
+    if (const auto *bad = std::get_if<Gb18030Invalid>(&decoded))
+        return invalid(Encoding::Gb18030, bad->offset);
+    return DecodeError{DecodeError::Kind::Unavailable, Encoding::Gb18030};
+}
+
+// `start` is the length of the mark that chose the encoding, if any.
+Result decodeIn(QByteArrayView bytes, Encoding encoding, qsizetype start)
+{
+    switch (encoding) {
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        return decodeUtf16(bytes, start, encoding);
+    case Encoding::Gb18030:
+        return decodeGb18030Text(bytes);
+    case Encoding::Utf8:
+    case Encoding::Auto:
+        break;
+    }
+    return decodeUtf8(bytes, start);
+}
+
+Result decodeAuto(QByteArrayView bytes)
+{
+    Result utf8 = decodeUtf8(bytes, 0);
+    const auto *notUtf8 = std::get_if<DecodeError>(&utf8);
+    if (!notUtf8)
+        return utf8;
+    Result gb18030 = decodeGb18030Text(bytes);
+    const auto *notGb18030 = std::get_if<DecodeError>(&gb18030);
+    if (!notGb18030)
+        return gb18030;
+    if (notGb18030->kind == DecodeError::Kind::Unavailable)
+        return utf8;
+    DecodeError neither = invalid(Encoding::Auto, notUtf8->offset);
+    neither.gb18030Offset = notGb18030->offset;
+    return neither;
+}
+
+bool readsAsGb18030(QByteArrayView bytes)
+{
+    return std::holds_alternative<QString>(decodeGb18030(bytes));
+}
+
+} // namespace
+
+std::optional<ByteOrderMark> byteOrderMark(QByteArrayView head)
+{
+    for (const KnownMark &mark : knownMarks) {
+        if (head.startsWith(mark.bytes))
+            return ByteOrderMark{mark.encoding, mark.bytes.size()};
+    }
+    return std::nullopt;
+}
+
+// UTF-8 and GB18030 text has a NUL byte only for a NUL character, which text files do not hold;
+// in UTF-16 every ASCII character has one, at odd offsets for little-endian. A Chinese article in
+// UTF-16 still has ASCII line breaks, spaces or digits, so 1 unit in 1024 with a NUL in the same
+// half is taken as UTF-16: that lets a stray NUL or two in a long UTF-8 file through as before.
+// The other half may hold NULs too (U+4E00 一 is 00 4E in little-endian), but fewer; binary
+// data, NULs in both halves alike, does not look like UTF-16.
+std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
+{
+    if (bytes.size() < 2 || !std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size())))
+        return std::nullopt;
+    qsizetype nulsAt[2] = {0, 0};
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == 0)
+            ++nulsAt[i % 2];
+    }
+    const bool littleEndian = nulsAt[1] > nulsAt[0];
+    const qsizetype most = nulsAt[littleEndian ? 1 : 0];
+    const qsizetype fewest = nulsAt[littleEndian ? 0 : 1];
+    if (most < std::max<qsizetype>(1, bytes.size() / 2 / 1024) || most < 2 * fewest)
+        return std::nullopt;
+    return littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
+}
+
+std::variant<DecodedText, DecodeError> decodeText(QByteArrayView bytes, Encoding requested)
+{
+    if (const auto mark = byteOrderMark(bytes)) {
+        if (!mark->encoding)
+            return DecodeError{DecodeError::Kind::Utf32Mark};
+        return decodeIn(bytes, *mark->encoding, mark->length);
+    }
+    const bool utf16 = requested == Encoding::Utf16LE || requested == Encoding::Utf16BE;
+    if (const auto order = utf16 ? std::nullopt : utf16WithoutMark(bytes))
+        return DecodeError{DecodeError::Kind::Utf16WithoutMark, *order};
+    if (requested == Encoding::Auto)
+        return decodeAuto(bytes);
+    Result result = decodeIn(bytes, requested, 0);
+    if (auto *error = std::get_if<DecodeError>(&result); error && requested == Encoding::Utf8)
+        error->readsAsGb18030 = readsAsGb18030(bytes);
+    return result;
+}
+
+QString describeError(const DecodeError &error)
+{
+    switch (error.kind) {
+    case DecodeError::Kind::Utf32Mark:
+        return u"UTF-32 byte order mark: UTF-32 text is not read; convert it to UTF-8"_s;
+    case DecodeError::Kind::Utf16WithoutMark:
+        return u"looks like %1 without a byte order mark: use --encoding %2"_s.arg(
+            displayName(error.encoding), optionName(error.encoding));
+    case DecodeError::Kind::Unavailable:
+        return u"this build cannot read %1"_s.arg(displayName(error.encoding));
+    case DecodeError::Kind::Invalid:
+        break;
+    }
+    if (error.encoding == Encoding::Auto)
+        return u"neither UTF-8 (invalid at byte offset %1) nor GB18030 (invalid at byte offset %2)"_s
+            .arg(error.offset)
+            .arg(error.gb18030Offset);
+    if (error.readsAsGb18030)
+        return u"not UTF-8 (invalid at byte offset %1); it reads as GB18030: use --encoding "
+               u"gb18030"_s.arg(error.offset);
+    return u"invalid %1 at byte offset %2"_s.arg(displayName(error.encoding)).arg(error.offset);
+}
+
+} // namespace tavrinel::input

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "simd.h"
+
+#if defined(__x86_64__)
+#define TAVRINEL_UTF8_X86 1
+#else
+#define TAVRINEL_UTF8_X86 0
+#endif
+
+#if TAVRINEL_UTF8_X86
+namespace tavrinel::utf8::x86
+{
+
+bool hasAvx2();
+bool validAvx2(const unsigned char *bytes, std::size_t size);
+Tally classifySse2(const unsigned char *bytes, std::size_t size, bool wordBreaks, Window *windows);
+Tally classifyAvx2(const unsigned char *bytes, std::size_t size, bool wordBreaks, Window *windows);
+
+} // namespace tavrinel::utf8::x86
+#endif

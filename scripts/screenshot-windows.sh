@@ -8,6 +8,7 @@ WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tavrinel-wine.XXXXXX")
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT INT TERM
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+    sh scripts/wine-prefix.sh &&
     wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f >/dev/null 2>&1 &&
     wineserver -w &&
     QT_QPA_PLATFORM=windows build-windows/wine-run.sh build-windows/tests/tavrinel-screenshot.exe \

@@ -15,7 +15,7 @@ trap cleanup EXIT INT TERM
 
 started=$(date +%s)
 xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
-    wineboot --init >/dev/null 2>&1 && wineserver -w &&
+    sh scripts/wine-prefix.sh &&
     echo "Wine prefix $WINEPREFIX made in $(( $(date +%s) - '"$started"' )) s" &&
     ctest --preset windows -j 2'
 echo "Windows tests took $(( $(date +%s) - started )) s"

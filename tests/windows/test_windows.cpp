@@ -13,6 +13,7 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -227,6 +228,7 @@ private slots:
     void programResources();
     void chineseRenders_data();
     void chineseRenders();
+    void sizeBoxShowsItsText();
     void countsInSimSun();
     void generateThroughNativeSaveAs();
     void cliMessageInConsole();
@@ -328,6 +330,15 @@ void TestWindows::chineseRenders()
     setCaption(widget, reversed(text));
     const QImage mirrored = widget->grab().toImage();
     QVERIFY2(shown != mirrored, qPrintable(u"no glyphs for "_s + text));
+}
+
+// The size box is only 18 pixels high, and its text must still show.
+void TestWindows::sizeBoxShowsItsText()
+{
+    auto *size = window_->findChild<QLineEdit *>(u"IByNum"_s);
+    const QImage shown = size->grab().toImage();
+    size->clear();
+    QVERIFY(shown != size->grab().toImage());
 }
 
 void TestWindows::countsInSimSun()

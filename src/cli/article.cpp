@@ -212,6 +212,8 @@ void ArticleSource::restart()
 // NUL bytes are rare in text: memchr passes over the rest at memory speed.
 void ArticleSource::count(const char *bytes, std::size_t size)
 {
+    if (size == 0)
+        return;
     const char *const end = bytes + size;
     for (const char *p = bytes;
          (p = static_cast<const char *>(std::memchr(p, 0, static_cast<std::size_t>(end - p)))); ++p)

@@ -190,6 +190,8 @@ std::optional<Encoding> utf16ByNulCounts(qint64 nulsAtEven, qint64 nulsAtOdd, qi
 std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
 {
     qint64 nulsAt[2] = {0, 0};
+    if (bytes.isEmpty())
+        return std::nullopt;
     const char *const start = bytes.data();
     const char *const end = start + bytes.size();
     for (const char *p = start;

@@ -1,7 +1,11 @@
 #include "article.h"
 
 #include "exitcodes.h"
+#include "input/decode.h"
+#include "report.h"
 #include "segment/breakcopy.h"
+
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -11,46 +15,227 @@ namespace tavrinel::cli
 namespace
 {
 
+using input::DecodeError;
+using input::Encoding;
+
 Failure unreadable(const InputFile &input, const QString &reason)
 {
     return {exitIoError, u"cannot read %1: %2"_s.arg(input.displayName(), reason)};
+}
+
+Failure refused(const InputFile &input, const QString &why)
+{
+    return {exitBadInput, input.displayName() + u": "_s + why};
+}
+
+Failure looksLikeUtf16(const InputFile &input, Encoding order)
+{
+    return refused(input, input::describeError({DecodeError::Kind::Utf16WithoutMark, order}));
+}
+
+// Invalid UTF-8, with a hint when the bytes are something else that can be read: UTF-16 without
+// a mark, or GB18030 (judged on the first bytes, when the invalid one is among them).
+Failure invalidUtf8(const InputFile &input, const ArticleSource &source, std::uint64_t offset)
+{
+    if (const auto order = input::utf16WithoutMark(source.head()))
+        return looksLikeUtf16(input, *order);
+    DecodeError error{DecodeError::Kind::Invalid, Encoding::Utf8, static_cast<qsizetype>(offset)};
+    error.readsAsGb18030 = offset < static_cast<std::uint64_t>(source.head().size()) &&
+                           input::readsAsGb18030(source.head(), source.headIsWhole());
+    return refused(input, input::describeError(error));
+}
+
+// What the engine's reading of the input came to, in words; nothing when it read all of it. A
+// failed write is left to the caller.
+std::optional<Failure> engineFailure(const utf8::Result &result, InputFile &input,
+                                     const ArticleSource &source)
+{
+    switch (result.outcome) {
+    case utf8::Outcome::Ok:
+        if (!input.unchangedSinceOpen())
+            return unreadable(input, input.errorString());
+        if (const auto order = source.looksLikeUtf16())
+            return looksLikeUtf16(input, *order);
+        return std::nullopt;
+    case utf8::Outcome::ReadFailed:
+        return unreadable(input, input.errorString());
+    case utf8::Outcome::InvalidUtf8:
+        return invalidUtf8(input, source, result.offset);
+    case utf8::Outcome::TooLong:
+        return refused(input, u"the article is too long (more than %1 characters)"_s.arg(
+                                  QString::number(BreakCopy::maxArticleLength)));
+    case utf8::Outcome::WriteFailed:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Back to the start of a regular file for a second reading.
+std::optional<Failure> startOver(InputFile &input, ArticleSource &source)
+{
+    source.restart();
+    if (!input.rewind() || !source.readHead())
+        return unreadable(input, input.errorString());
+    return std::nullopt;
+}
+
+ArticleOutcome runEngine(InputFile &input, ArticleSource &source, const Reading &reading,
+                         const ArticleWork &work, bool validated)
+{
+    // What a pipe hands over cannot be read twice: its first bytes must do.
+    if (!input.isRegularFile()) {
+        if (const auto order = input::utf16WithoutMark(source.head()))
+            return {looksLikeUtf16(input, *order)};
+    } else if (work.validateFirst && !validated) {
+        if (auto failure = engineFailure(utf8::validate(source, reading.engine), input, source))
+            return {failure};
+        if (auto failure = startOver(input, source))
+            return {failure};
+    }
+    const utf8::Result result = work.onBytes(source);
+    if (result.outcome == utf8::Outcome::WriteFailed)
+        return {std::nullopt, true};
+    return {engineFailure(result, input, source)};
+}
+
+void announce(const InputFile &input, Encoding encoding)
+{
+    report(u"%1: reading as %2"_s.arg(input.displayName(), input::displayName(encoding)));
+}
+
+ArticleOutcome runDecoded(InputFile &input, ArticleSource &source, Encoding encoding,
+                          const ArticleWork &work)
+{
+    const std::optional<QByteArray> bytes = source.readRest();
+    if (!bytes || !input.unchangedSinceOpen())
+        return {unreadable(input, input.errorString())};
+    auto decoded = input::decodeText(*bytes, encoding);
+    if (const auto *error = std::get_if<DecodeError>(&decoded))
+        return {refused(input, input::describeError(*error))};
+    const auto &text = std::get<input::DecodedText>(decoded);
+    if (encoding == Encoding::Auto)
+        announce(input, text.encoding);
+    const std::u16string_view units(reinterpret_cast<const char16_t *>(text.text.utf16()),
+                                    static_cast<std::size_t>(text.text.size()));
+    if (!work.onText(units))
+        return {std::nullopt, true};
+    return {};
+}
+
+// Valid UTF-8 that does not look like UTF-16 streams through the engine; anything else is
+// decoded whole. A regular file is read through once to tell; a pipe is decoded whole.
+ArticleOutcome runAuto(InputFile &input, ArticleSource &source, const Reading &reading,
+                       const ArticleWork &work)
+{
+    if (!input.isRegularFile())
+        return runDecoded(input, source, Encoding::Auto, work);
+    const utf8::Result result = utf8::validate(source, reading.engine);
+    if (result.outcome == utf8::Outcome::ReadFailed)
+        return {unreadable(input, input.errorString())};
+    const bool utf8Text = result.ok() && !source.looksLikeUtf16();
+    if (auto failure = startOver(input, source))
+        return {failure};
+    if (!utf8Text)
+        return runDecoded(input, source, Encoding::Auto, work);
+    announce(input, Encoding::Utf8);
+    return runEngine(input, source, reading, work, true);
 }
 
 } // namespace
 
 std::optional<std::size_t> ArticleSource::read(char *buffer, std::size_t capacity)
 {
-    const qint64 got = input_.read(buffer, static_cast<qint64>(capacity));
-    return got < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(got));
-}
-
-std::optional<Failure> openingFailure(InputFile &input)
-{
-    if (input.open())
-        return std::nullopt;
-    return unreadable(input, input.errorString());
-}
-
-std::optional<Failure> readingFailure(const utf8::Result &result, InputFile &input)
-{
-    switch (result.outcome) {
-    case utf8::Outcome::Ok:
-        if (input.unchangedSinceOpen())
+    std::size_t got = 0;
+    if (aheadUsed_ < ahead_.size()) {
+        got = std::min(capacity, static_cast<std::size_t>(ahead_.size() - aheadUsed_));
+        std::memcpy(buffer, ahead_.constData() + aheadUsed_, got);
+        aheadUsed_ += static_cast<qsizetype>(got);
+    } else if (!atEnd_) {
+        const qint64 read = input_.read(buffer, static_cast<qint64>(capacity));
+        if (read < 0)
             return std::nullopt;
-        return unreadable(input, input.errorString());
-    case utf8::Outcome::ReadFailed:
-        return unreadable(input, input.errorString());
-    case utf8::Outcome::InvalidUtf8:
-        return Failure{exitBadInput, u"%1: invalid UTF-8 at byte offset %2"_s.arg(
-                                         input.displayName(), QString::number(result.offset))};
-    case utf8::Outcome::TooLong:
-        return Failure{exitBadInput,
-                       u"%1: the article is too long (more than %2 characters)"_s.arg(
-                           input.displayName(), QString::number(BreakCopy::maxArticleLength))};
-    case utf8::Outcome::WriteFailed:
-        break;
+        atEnd_ = read == 0;
+        got = static_cast<std::size_t>(read);
     }
-    return std::nullopt;
+    count(buffer, got);
+    return got;
+}
+
+bool ArticleSource::readHead()
+{
+    ahead_.resize(headLength);
+    qsizetype filled = 0;
+    while (filled < headLength && !atEnd_) {
+        const qint64 read = input_.read(ahead_.data() + filled, headLength - filled);
+        if (read < 0)
+            return false;
+        atEnd_ = read == 0;
+        filled += read;
+    }
+    ahead_.resize(filled);
+    headHitEnd_ = atEnd_;
+    return true;
+}
+
+std::optional<input::Encoding> ArticleSource::looksLikeUtf16() const
+{
+    return input::utf16ByNulCounts(nulsAt_[0], nulsAt_[1], total_);
+}
+
+std::optional<QByteArray> ArticleSource::readRest()
+{
+    QByteArray bytes = ahead_.mid(aheadUsed_);
+    aheadUsed_ = ahead_.size();
+    constexpr qsizetype block = qsizetype{1} << 20;
+    for (;;) {
+        const qsizetype used = bytes.size();
+        bytes.resize(used + block);
+        const std::optional<std::size_t> got = read(bytes.data() + used, block);
+        bytes.resize(used + static_cast<qsizetype>(got.value_or(0)));
+        if (!got)
+            return std::nullopt;
+        if (*got == 0)
+            return bytes;
+    }
+}
+
+void ArticleSource::restart()
+{
+    ahead_.clear();
+    aheadUsed_ = 0;
+    atEnd_ = false;
+    headHitEnd_ = false;
+    total_ = 0;
+    nulsAt_[0] = nulsAt_[1] = 0;
+}
+
+// NUL bytes are rare in text: memchr passes over the rest at memory speed.
+void ArticleSource::count(const char *bytes, std::size_t size)
+{
+    if (size == 0)
+        return;
+    const char *const end = bytes + size;
+    for (const char *p = bytes;
+         (p = static_cast<const char *>(std::memchr(p, 0, static_cast<std::size_t>(end - p)))); ++p)
+        ++nulsAt_[(total_ + (p - bytes)) % 2];
+    total_ += static_cast<qint64>(size);
+}
+
+ArticleOutcome processArticle(const QString &path, const Reading &reading, const ArticleWork &work)
+{
+    InputFile input(path);
+    ArticleSource source(input);
+    if (!input.open() || !source.readHead())
+        return {unreadable(input, input.errorString())};
+    const auto mark = input::byteOrderMark(source.head());
+    if (mark && !mark->encoding)
+        return {refused(input, input::describeError({DecodeError::Kind::Utf32Mark}))};
+    const Encoding encoding = mark ? *mark->encoding : reading.encoding;
+    if (encoding == Encoding::Utf8)
+        return runEngine(input, source, reading, work, false);
+    if (encoding == Encoding::Auto)
+        return runAuto(input, source, reading, work);
+    return runDecoded(input, source, encoding, work);
 }
 
 } // namespace tavrinel::cli

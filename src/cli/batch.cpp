@@ -61,22 +61,22 @@ int failItem(Progress &progress, int code, const QString &message)
     return fail(code, message);
 }
 
-int convertItem(const BatchItem &item, const GenerationSettings &settings,
-                const utf8::EngineOptions &engine, Progress &progress)
+int convertItem(const BatchItem &item, const GenerationSettings &settings, const Reading &reading,
+                Progress &progress)
 {
     if (!item.refusal.isEmpty())
         return failItem(progress, exitBadInput, shown(item.input) + u": "_s + item.refusal);
-    if (const auto failure = convertToFile(item.input, item.output, settings, engine))
+    if (const auto failure = convertToFile(item.input, item.output, settings, reading))
         return failItem(progress, failure->exitCode, failure->message);
     return exitOk;
 }
 
 // One file's failure, whatever it is, must not end the others.
 int convertGuarded(const BatchItem &item, const GenerationSettings &settings,
-                   const utf8::EngineOptions &engine, Progress &progress)
+                   const Reading &reading, Progress &progress)
 {
     try {
-        return convertItem(item, settings, engine, progress);
+        return convertItem(item, settings, reading, progress);
     } catch (const std::bad_alloc &) {
         return failItem(progress, exitIoError, shown(item.input) + u": not enough memory"_s);
     } catch (const std::length_error &) {
@@ -136,10 +136,8 @@ std::vector<BatchItem> planBatch(const QStringList &inputs, const QString &outDi
 } // namespace
 
 int convertBatch(const QStringList &inputs, const QString &outDir,
-                 const GenerationSettings &settings, bool escapeHtml)
+                 const GenerationSettings &settings, const Reading &reading)
 {
-    utf8::EngineOptions engine;
-    engine.escapeHtml = escapeHtml;
     if (const auto problem = unusableFolder(outDir))
         return fail(exitIoError, *problem);
     const std::vector<BatchItem> items = planBatch(inputs, outDir);
@@ -151,7 +149,7 @@ int convertBatch(const QStringList &inputs, const QString &outDir,
     qsizetype failed = 0;
     for (const BatchItem &item : items) {
         const int itemCode =
-            item.repeat ? exitOk : convertGuarded(item, settings, engine, progress);
+            item.repeat ? exitOk : convertGuarded(item, settings, reading, progress);
         failed += itemCode != exitOk;
         code = worseExit(code, itemCode);
         progress.advance(item.repeat ? 0 : item.size);

@@ -1,9 +1,11 @@
 #include "convert.h"
 
 #include "exitcodes.h"
+#include "generate/sizetext.h"
 #include "output/fdwriter.h"
 #include "output/filename.h"
 #include "output/outputfile.h"
+#include "paragraphwriter.h"
 
 using namespace Qt::StringLiterals;
 
@@ -13,61 +15,55 @@ namespace tavrinel::cli
 namespace
 {
 
-// Reads a regular file once through to see that all of it is UTF-8, and goes back to its start.
-std::optional<Failure> validateFirst(InputFile &input, const utf8::EngineOptions &options)
+// Cutting into `sink`: the engine's run on UTF-8, the UTF-16 run on decoded text.
+ArticleWork cutInto(ByteSink &sink, const GenerationSettings &settings, const Reading &reading)
 {
-    ArticleSource source(input);
-    if (auto failure = readingFailure(utf8::validate(source, options), input))
-        return failure;
-    if (!input.rewind())
-        return Failure{exitIoError,
-                       u"cannot read %1: %2"_s.arg(input.displayName(), input.errorString())};
-    return std::nullopt;
+    ArticleWork work;
+    work.onBytes = [&sink, &settings, &reading](utf8::ByteSource &source) {
+        return utf8::cut(source, settings, sink, reading.engine);
+    };
+    work.onText = [&sink, &settings, &reading](std::u16string_view text) {
+        ParagraphWriter writer(sink, reading.engine.escapeHtml);
+        forEachParagraph(trimSpaces(text), settings,
+                         [&writer](std::u16string_view paragraph) { writer.add(paragraph); });
+        return writer.finish();
+    };
+    return work;
 }
 
 } // namespace
 
 std::optional<Failure> convertToStdout(const QString &path, FdWriter &out,
-                                       const GenerationSettings &settings,
-                                       const utf8::EngineOptions &options)
+                                       const GenerationSettings &settings, const Reading &reading)
 {
-    InputFile input(path);
-    if (auto failure = openingFailure(input))
-        return failure;
-    if (input.isRegularFile()) {
-        if (auto failure = validateFirst(input, options))
-            return failure;
-    }
-    ArticleSource source(input);
-    const utf8::Result result = utf8::cut(source, settings, out, options);
-    if (result.outcome == utf8::Outcome::WriteFailed)
+    ArticleWork work = cutInto(out, settings, reading);
+    work.validateFirst = true;
+    const ArticleOutcome outcome = processArticle(path, reading, work);
+    if (outcome.writeFailed)
         return Failure{exitIoError, u"cannot write to standard output: "_s + out.errorString()};
-    return readingFailure(result, input);
+    return outcome.failure;
 }
 
 std::optional<Failure> convertToFile(const QString &path, const QString &outputPath,
-                                     const GenerationSettings &settings,
-                                     const utf8::EngineOptions &options)
+                                     const GenerationSettings &settings, const Reading &reading)
 {
-    InputFile input(path);
-    if (auto failure = openingFailure(input))
-        return failure;
     OutputFile out(outputPath);
-    const auto unwritable = [&] {
+    // The output is opened only once the input has been opened and its encoding told, so that
+    // an input that cannot be read is reported as such, and a pipe as output is not waited on.
+    ArticleWork work = cutInto(out, settings, reading);
+    work.onBytes = [&out, cut = work.onBytes](utf8::ByteSource &source) {
+        return out.open() ? cut(source) : utf8::Result{utf8::Outcome::WriteFailed};
+    };
+    work.onText = [&out, cut = work.onText](std::u16string_view text) {
+        return out.open() && cut(text);
+    };
+    const ArticleOutcome outcome = processArticle(path, reading, work);
+    // Nothing is committed after a failure: the output file is dropped with its temporary file.
+    if (outcome.failure)
+        return outcome.failure;
+    if (outcome.writeFailed || !out.commit())
         return Failure{exitIoError, u"cannot write %1: %2"_s.arg(displayFileName(outputPath),
                                                                  out.errorString())};
-    };
-    if (!out.open())
-        return unwritable();
-    ArticleSource source(input);
-    const utf8::Result result = utf8::cut(source, settings, out, options);
-    if (result.outcome == utf8::Outcome::WriteFailed)
-        return unwritable();
-    // Nothing is committed after a failure: the output file is dropped with its temporary file.
-    if (auto failure = readingFailure(result, input))
-        return failure;
-    if (!out.commit())
-        return unwritable();
     return std::nullopt;
 }
 

@@ -44,28 +44,29 @@ std::variant<GenerationSettings, int> settingsFrom(const Options &options)
 }
 
 // One article to standard output or to the file given with -o.
-int convertOne(const Options &options, const GenerationSettings &settings, FdWriter &out)
+int convertOne(const Options &options, const GenerationSettings &settings, const Reading &reading,
+               FdWriter &out)
 {
-    utf8::EngineOptions engine;
-    engine.escapeHtml = options.escapeHtml;
     const QString &input = options.inputs.first();
     const auto failure = options.output.isEmpty()
-                             ? convertToStdout(input, out, settings, engine)
-                             : convertToFile(input, options.output, settings, engine);
+                             ? convertToStdout(input, out, settings, reading)
+                             : convertToFile(input, options.output, settings, reading);
     return failure ? fail(failure->exitCode, failure->message) : exitOk;
 }
 
 int run(const Options &options, FdWriter &out)
 {
+    Reading reading;
+    reading.encoding = options.encoding;
+    reading.engine.escapeHtml = options.escapeHtml;
     if (options.stats)
-        return printStats(options.inputs, out);
+        return printStats(options.inputs, reading, out);
     const auto settings = settingsFrom(options);
     if (const int *code = std::get_if<int>(&settings))
         return *code;
     const auto &chosen = std::get<GenerationSettings>(settings);
-    return options.outDir.isEmpty()
-               ? convertOne(options, chosen, out)
-               : convertBatch(options.inputs, options.outDir, chosen, options.escapeHtml);
+    return options.outDir.isEmpty() ? convertOne(options, chosen, reading, out)
+                                    : convertBatch(options.inputs, options.outDir, chosen, reading);
 }
 
 int runCommandLine(const QStringList &arguments)

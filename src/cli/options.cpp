@@ -51,6 +51,12 @@ struct Parser {
         u"Convert every FILE into DIR/NAME.txt, NAME being the FILE's name without its last "
         "extension. DIR must exist; inputs are never overwritten."_s,
         u"DIR"_s};
+    QCommandLineOption encoding{
+        u"encoding"_s,
+        u"Read the input as 'utf-8' (default), 'utf-16le', 'utf-16be', 'gb18030' or 'auto' (a "
+        "byte order mark, else UTF-8 when valid, else GB18030). A byte order mark always "
+        "decides. The output is UTF-8."_s,
+        u"NAME"_s, u"utf-8"_s};
     QCommandLineOption escapeHtml{
         u"escape-html"_s,
         u"Write & < > \" inside paragraphs as &amp; &lt; &gt; &quot; (for plain-text articles); "
@@ -62,21 +68,21 @@ struct Parser {
     {
         parser.setApplicationDescription(QStringLiteral(
             "Cuts an article into paragraphs and wraps each in <p> and </p>.\n"
-            "Reads UTF-8 from FILE (or standard input when FILE is omitted or -) and writes\n"
-            "the paragraph text as UTF-8 to standard output or to the file given with -o.\n"
+            "Reads UTF-8 (or the encoding given with --encoding) from FILE, or from standard\n"
+            "input when FILE is omitted or -, and writes the paragraph text as UTF-8 to\n"
+            "standard output or to the file given with -o.\n"
             "With --out-dir, converts several files in one go."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({size, by, complete, escapeHtml, output, outDir, stats});
+        parser.addOptions({size, by, complete, encoding, escapeHtml, output, outDir, stats});
         parser.addPositionalArgument(
             u"FILE"_s,
-            u"The article, UTF-8 (default: standard input); several with --out-dir "
-            "or --stats."_s,
+            u"The article (default: standard input); several with --out-dir or --stats."_s,
             u"[FILE...]"_s);
     }
 };
 
-// The two cutting modes; a usage error for a word that is neither of the two.
+// The two cutting modes and the encoding; a usage error for a word that names none of them.
 std::optional<Exit> readModes(const Parser &p, Options &options)
 {
     const auto byCharacters = chooseBetween(p.parser.value(p.by), "chars"_L1, "sentences"_L1);
@@ -90,6 +96,12 @@ std::optional<Exit> readModes(const Parser &p, Options &options)
         return usageError(u"--complete takes 'sentence' or 'word', not '"_s +
                           p.parser.value(p.complete) + u"'."_s);
     options.wordComplete = !*sentenceComplete;
+    const auto encoding = input::encodingFromName(p.parser.value(p.encoding));
+    if (!encoding)
+        return usageError(
+            u"--encoding takes 'utf-8', 'utf-16le', 'utf-16be', 'gb18030' or 'auto', not '"_s +
+            p.parser.value(p.encoding) + u"'."_s);
+    options.encoding = *encoding;
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "input/encoding.h"
+
 #include <QString>
 #include <QStringList>
 #include <variant>
@@ -12,7 +14,8 @@ struct Options {
     QString sizeText = QStringLiteral("10");
     bool byCharacters = true;
     bool wordComplete = false;
-    bool escapeHtml = false; // & < > " inside paragraphs as entities
+    bool escapeHtml = false;                          // & < > " inside paragraphs as entities
+    input::Encoding encoding = input::Encoding::Utf8; // a byte order mark still decides
     bool stats = false;
     QStringList inputs{QString()}; // at least one; an empty path stands for standard input
     QString output;                // empty: standard output

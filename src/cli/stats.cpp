@@ -1,6 +1,7 @@
 #include "stats.h"
 
 #include "article.h"
+#include "checks/checks.h"
 #include "exitcodes.h"
 #include "output/fdwriter.h"
 #include "output/filename.h"
@@ -21,17 +22,24 @@ QString countsText(const utf8::Counts &counts)
     return u"characters: %1\nsentences: %2\n"_s.arg(counts.characters).arg(counts.sentences);
 }
 
-// The counts of one input, or why it could not be counted.
-std::variant<utf8::Counts, Failure> countInput(const QString &path)
+// The counts of one input's untrimmed text, or why it could not be counted.
+std::variant<utf8::Counts, Failure> countInput(const QString &path, const Reading &reading)
 {
-    InputFile input(path);
-    if (auto failure = openingFailure(input))
-        return *failure;
-    ArticleSource source(input);
-    const utf8::CountResult counted = utf8::count(source);
-    if (auto failure = readingFailure(counted.result, input))
-        return *failure;
-    return counted.counts;
+    utf8::Counts counts;
+    ArticleWork work;
+    work.onBytes = [&counts, &reading](utf8::ByteSource &source) {
+        const utf8::CountResult counted = utf8::count(source, reading.engine);
+        counts = counted.counts;
+        return counted.result;
+    };
+    work.onText = [&counts](std::u16string_view text) {
+        counts = {characterCount(text), sentenceCount(text)};
+        return true;
+    };
+    const ArticleOutcome outcome = processArticle(path, reading, work);
+    if (outcome.failure)
+        return *outcome.failure;
+    return counts;
 }
 
 QString headerFor(const QString &path)
@@ -41,13 +49,13 @@ QString headerFor(const QString &path)
 
 } // namespace
 
-int printStats(const QStringList &inputs, FdWriter &out)
+int printStats(const QStringList &inputs, const Reading &reading, FdWriter &out)
 {
     const bool withHeaders = inputs.size() > 1;
     bool firstBlock = true;
     int code = exitOk;
     for (const QString &path : inputs) {
-        const auto counted = countInput(path);
+        const auto counted = countInput(path, reading);
         if (const auto *failure = std::get_if<Failure>(&counted)) {
             code = worseExit(code, fail(failure->exitCode, failure->message));
             continue;

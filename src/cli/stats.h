@@ -1,5 +1,7 @@
 #pragma once
 
+#include "article.h"
+
 #include <QStringList>
 
 namespace tavrinel
@@ -14,6 +16,6 @@ namespace tavrinel::cli
 // returns the exit code. One input gives exactly "characters: N\nsentences: M\n"; several give
 // one such block each, headed "==> NAME <==" and separated by a blank line. An input that
 // cannot be read or decoded is reported on standard error and the others are still counted.
-int printStats(const QStringList &inputs, FdWriter &out);
+int printStats(const QStringList &inputs, const Reading &reading, FdWriter &out);
 
 } // namespace tavrinel::cli

@@ -130,11 +130,6 @@ Result decodeAuto(QByteArrayView bytes)
     return neither;
 }
 
-bool readsAsGb18030(QByteArrayView bytes)
-{
-    return std::holds_alternative<QString>(decodeGb18030(bytes));
-}
-
 } // namespace
 
 std::optional<ByteOrderMark> byteOrderMark(QByteArrayView head)
@@ -152,21 +147,66 @@ std::optional<ByteOrderMark> byteOrderMark(QByteArrayView head)
 // half is taken as UTF-16: that lets a stray NUL or two in a long UTF-8 file through as before.
 // The other half may hold NULs too (U+4E00 一 is 00 4E in little-endian), but fewer; binary
 // data, NULs in both halves alike, does not look like UTF-16.
-std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
+namespace
 {
-    if (bytes.size() < 2 || !std::memchr(bytes.data(), 0, static_cast<std::size_t>(bytes.size())))
-        return std::nullopt;
-    qsizetype nulsAt[2] = {0, 0};
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == 0)
-            ++nulsAt[i % 2];
+
+// Whether the bytes are the start of a GB18030 sequence that the end of the bytes cut off: a lead
+// byte alone, or the first two or three bytes of a four-byte sequence.
+bool isCutOffGb18030(QByteArrayView rest)
+{
+    const auto at = [rest](qsizetype i) {
+        return static_cast<unsigned char>(rest[i]);
+    };
+    const auto isLead = [](unsigned char b) {
+        return b >= 0x81 && b <= 0xFE;
+    };
+    const auto isDigit = [](unsigned char b) {
+        return b >= 0x30 && b <= 0x39;
+    };
+    switch (rest.size()) {
+    case 1:
+        return isLead(at(0));
+    case 2:
+        return isLead(at(0)) && isDigit(at(1));
+    case 3:
+        return isLead(at(0)) && isDigit(at(1)) && isLead(at(2));
+    default:
+        return false;
     }
-    const bool littleEndian = nulsAt[1] > nulsAt[0];
-    const qsizetype most = nulsAt[littleEndian ? 1 : 0];
-    const qsizetype fewest = nulsAt[littleEndian ? 0 : 1];
-    if (most < std::max<qsizetype>(1, bytes.size() / 2 / 1024) || most < 2 * fewest)
+}
+
+} // namespace
+
+std::optional<Encoding> utf16ByNulCounts(qint64 nulsAtEven, qint64 nulsAtOdd, qint64 bytes)
+{
+    const bool littleEndian = nulsAtOdd > nulsAtEven;
+    const qint64 most = littleEndian ? nulsAtOdd : nulsAtEven;
+    const qint64 fewest = littleEndian ? nulsAtEven : nulsAtOdd;
+    if (bytes < 2 || most < std::max<qint64>(1, bytes / 2 / 1024) || most < 2 * fewest)
         return std::nullopt;
     return littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
+}
+
+std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
+{
+    qint64 nulsAt[2] = {0, 0};
+    if (bytes.isEmpty())
+        return std::nullopt;
+    const char *const start = bytes.data();
+    const char *const end = start + bytes.size();
+    for (const char *p = start;
+         (p = static_cast<const char *>(std::memchr(p, 0, static_cast<std::size_t>(end - p)))); ++p)
+        ++nulsAt[(p - start) % 2];
+    return utf16ByNulCounts(nulsAt[0], nulsAt[1], bytes.size());
+}
+
+bool readsAsGb18030(QByteArrayView bytes, bool complete)
+{
+    const auto decoded = decodeGb18030(bytes);
+    if (std::holds_alternative<QString>(decoded))
+        return true;
+    const auto *bad = std::get_if<Gb18030Invalid>(&decoded);
+    return !complete && bad && isCutOffGb18030(bytes.sliced(bad->offset));
 }
 
 std::variant<DecodedText, DecodeError> decodeText(QByteArrayView bytes, Encoding requested)

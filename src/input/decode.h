@@ -23,6 +23,14 @@ std::optional<ByteOrderMark> byteOrderMark(QByteArrayView head);
 // alternate positions, as every ASCII character in UTF-16 has one.
 std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes);
 
+// The same judged on counts kept while the bytes streamed past: the NUL bytes at even and at odd
+// offsets, and how many bytes there were.
+std::optional<Encoding> utf16ByNulCounts(qint64 nulsAtEven, qint64 nulsAtOdd, qint64 bytes);
+
+// Whether the bytes are GB18030 text. With `complete` false they are the start of a longer input,
+// and a sequence cut off at their end does not count against them.
+bool readsAsGb18030(QByteArrayView bytes, bool complete = true);
+
 struct DecodeError {
     enum class Kind {
         Invalid,          // `offset` starts no well-formed sequence of `encoding`

@@ -1,15 +1,18 @@
 #include "gb18030.h"
 
 #include <QStringDecoder>
+#include <algorithm>
+#include <optional>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
 
 namespace tavrinel::input
 {
 
 namespace
 {
-
-// Qt converts GB18030 through ICU.
-constexpr char converterName[] = "GB18030";
 
 // Bytes below 0x30 never occur inside a multi-byte sequence, so the converter holds nothing back
 // after one of them: decoding can start afresh right after it.
@@ -21,6 +24,77 @@ qsizetype restartPointBefore(QByteArrayView bytes, qsizetype at)
     }
     return 0;
 }
+
+#if defined(Q_OS_WIN)
+
+// Qt for Windows is built without ICU; Windows converts GB18030 itself, as code page 54936.
+constexpr UINT gb18030CodePage = 54936;
+
+// The UTF-16 text of the bytes, or nothing when any of them is not valid GB18030.
+std::optional<QString> convert(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return QString();
+    const auto size = static_cast<int>(bytes.size());
+    const int units =
+        MultiByteToWideChar(gb18030CodePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    if (units <= 0)
+        return std::nullopt;
+    QString text(units, Qt::Uninitialized);
+    MultiByteToWideChar(gb18030CodePage, MB_ERR_INVALID_CHARS, bytes.data(), size,
+                        reinterpret_cast<wchar_t *>(text.data()), units);
+    return text;
+}
+
+// The length of the sequence a byte starts, by the shape of GB18030: one byte below 0x80, two
+// for a lead 0x81..0xFE and a second byte 0x40..0xFE, four when the second byte is a digit.
+qsizetype sequenceLength(QByteArrayView bytes, qsizetype at)
+{
+    const auto byte = static_cast<unsigned char>(bytes[at]);
+    if (byte < 0x80 || at + 1 >= bytes.size())
+        return 1;
+    const auto second = static_cast<unsigned char>(bytes[at + 1]);
+    return second >= 0x30 && second <= 0x39 ? 4 : 2;
+}
+
+// Where the first bad sequence starts: the block that fails, then its sequences one by one from a
+// clean restart point before it.
+qsizetype firstInvalidOffset(QByteArrayView bytes)
+{
+    constexpr qsizetype block = 64 * 1024;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype end = std::min(start + block, bytes.size());
+        const qsizetype cut = end == bytes.size() ? end : restartPointBefore(bytes, end);
+        const qsizetype next = cut > start ? cut : end;
+        if (!convert(bytes.sliced(start, next - start)))
+            break;
+        start = next;
+    }
+    for (qsizetype at = start; at < bytes.size();) {
+        const qsizetype length = std::min(sequenceLength(bytes, at), bytes.size() - at);
+        if (!convert(bytes.sliced(at, length)))
+            return at;
+        at += length;
+    }
+    return bytes.size();
+}
+
+} // namespace
+
+std::variant<QString, Gb18030Invalid, Gb18030Unavailable> decodeGb18030(QByteArrayView bytes)
+{
+    if (!IsValidCodePage(gb18030CodePage))
+        return Gb18030Unavailable{};
+    if (auto text = convert(bytes))
+        return std::move(*text);
+    return Gb18030Invalid{firstInvalidOffset(bytes)};
+}
+
+#else
+
+// Qt converts GB18030 through ICU.
+constexpr char converterName[] = "GB18030";
 
 // Where the first bad sequence starts. The converter only says that something went wrong, so
 // blocks find where, and from a clean restart point before that block the bytes go in one at a
@@ -64,5 +138,7 @@ std::variant<QString, Gb18030Invalid, Gb18030Unavailable> decodeGb18030(QByteArr
         return Gb18030Invalid{firstInvalidOffset(bytes)};
     return text;
 }
+
+#endif
 
 } // namespace tavrinel::input

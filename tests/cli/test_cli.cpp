@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -202,6 +203,22 @@ QStringList entries(const QString &folder)
                                   QDir::NoDotAndDotDot);
 }
 
+// Where a process is in a file it has open; -1 when it has none open.
+qint64 readPosition(qint64 pid, const QString &path)
+{
+    const QDir descriptors(u"/proc/%1/fd"_s.arg(pid));
+    for (const QString &fd :
+         descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFile::symLinkTarget(descriptors.filePath(fd)) != path)
+            continue;
+        const QByteArray info = fileBytes(u"/proc/%1/fdinfo/%2"_s.arg(pid).arg(fd));
+        return info.mid(info.indexOf(':') + 1, info.indexOf('\n') - info.indexOf(':') - 1)
+            .trimmed()
+            .toLongLong();
+    }
+    return -1;
+}
+
 // Keeps what is written.
 class BufferSink : public tavrinel::ByteSink
 {
@@ -297,6 +314,9 @@ private slots:
     void inputChangedWhileRead();
     void lateInvalidByteOnStandardOutput();
     void writerEscapesHtml();
+    void fileCutShortWhileConverted();
+    void readsEncodings_data();
+    void readsEncodings();
 };
 
 void TestCli::generates_data()
@@ -403,9 +423,9 @@ void TestCli::refusesBadInput_data()
                                   << QByteArray("abc\xFF"
                                                 "def")
                                   << 2 << u"standard input: invalid UTF-8 at byte offset 3"_s;
-    QTest::newRow("cut off at the end")
-        << QStringList() << QByteArray("ab\xE4\xBD") << 2 << u"invalid UTF-8 at byte offset 2"_s;
-    QTest::newRow("overlong") << QStringList() << QByteArray("a\xC0\xAF") << 2
+    QTest::newRow("cut off at the end") << QStringList() << QByteArray("ab\xF0\x9F\x98") << 2
+                                        << u"invalid UTF-8 at byte offset 2"_s;
+    QTest::newRow("overlong") << QStringList() << QByteArray("a\xC0\xAF\xFF") << 2
                               << u"invalid UTF-8 at byte offset 1"_s;
     QTest::newRow("overlong three bytes") << QStringList()
                                           << QByteArray("ab\xE0\x80\x80"
@@ -802,7 +822,7 @@ void TestCli::countsSeveral()
     writeFile(work.filePath(u"a.txt"_s), hello);
     writeFile(work.filePath(u"b.txt"_s), "\xEF\xBB\xBF"
                                          "a\r\nb");
-    writeFile(work.filePath(u"bad.txt"_s), "a\xC0\xAF");
+    writeFile(work.filePath(u"bad.txt"_s), "a\xC0\xAF\xFF");
     const Outcome outcome = runCli(QStringList{u"--stats"_s} + files, "x.", As::Caller,
                                    RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH), work.path());
     QCOMPARE(outcome.exitCode, exitCode);
@@ -1262,6 +1282,136 @@ void TestCli::writerEscapesHtml()
     writer.add(paragraph);
     QVERIFY(writer.finish());
     QCOMPARE(buffer.data, "<p>" + QByteArray(65534, 'x') + "&lt;&amp;&quot;&gt;</p>");
+}
+
+// The file is cut short while the tool, held up by a full pipe on standard output, is half-way
+// through it: a reported failure of that file, never a crash.
+void TestCli::fileCutShortWhileConverted()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(u"victim.txt"_s);
+    writeFile(path, QByteArray("Sentence one. Sentence two, and three. ").repeated(200000));
+    QProcess process;
+    process.start(QStringLiteral(TAVRINEL_CLI_PATH), {path});
+    QVERIFY(process.waitForStarted());
+    // Nothing reads its output, so it comes to wait in a write to the full pipe, part-way into
+    // the file (after reading it through once to validate it) and staying there.
+    const qint64 size = QFileInfo(path).size();
+    qint64 position = -1;
+    for (int still = 0, polls = 0; still < 10 && polls < 400; ++polls) {
+        QThread::msleep(50);
+        const qint64 now = readPosition(process.processId(), path);
+        still = now == position && now > 0 && now < size ? still + 1 : 0;
+        position = now;
+    }
+    QVERIFY2(position > 0 && position < size, "the tool did not come to wait part-way");
+    QVERIFY(QFile::resize(path, 1000));
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardError(), "tavrinel-cli: cannot read " + path.toUtf8() +
+                                                 ": the file changed while it was read\n");
+}
+
+void TestCli::readsEncodings_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("piped"); // on standard input rather than from a file
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // on standard error; empty: nothing
+    // The output of a readable file is that of the same article in UTF-8.
+
+    const QString article = u"第一句。Hello, world. 第二句! ok"_s;
+    const auto in = [&article](const char *encoding) {
+        QStringEncoder encoder(encoding);
+        return QByteArray(encoder.encode(article));
+    };
+    const QByteArray utf8 = article.toUtf8();
+    const QByteArray gb18030 = in("GB18030");
+    const QByteArray utf16le = in("UTF-16LE");
+    const QStringList none;
+    const QStringList gb{u"--encoding"_s, u"gb18030"_s};
+    const QStringList autoDetect{u"--encoding"_s, u"auto"_s};
+    const QString gbHint = u"a.txt: not UTF-8 (invalid at byte offset 0); it reads as GB18030: "
+                           "use --encoding gb18030"_s;
+
+    QTest::newRow("UTF-8") << none << utf8 << false << 0 << QString();
+    QTest::newRow("UTF-8 with mark") << none << "\xEF\xBB\xBF" + utf8 << false << 0 << QString();
+    QTest::newRow("UTF-16LE with mark") << none << "\xFF\xFE" + utf16le << false << 0 << QString();
+    QTest::newRow("UTF-16BE with mark, piped")
+        << none << "\xFE\xFF" + in("UTF-16BE") << true << 0 << QString();
+    QTest::newRow("GB18030: a hint") << none << gb18030 << false << 2 << gbHint;
+    QTest::newRow("GB18030 as asked") << gb << gb18030 << false << 0 << QString();
+    QTest::newRow("GB18030 as asked, piped") << gb << gb18030 << true << 0 << QString();
+    QTest::newRow("auto: GB18030")
+        << autoDetect << gb18030 << false << 0 << u"a.txt: reading as GB18030"_s;
+    QTest::newRow("auto: GB18030, piped")
+        << autoDetect << gb18030 << true << 0 << u"standard input: reading as GB18030"_s;
+    QTest::newRow("auto: UTF-8") << autoDetect << utf8 << false << 0
+                                 << u"a.txt: reading as UTF-8"_s;
+    QTest::newRow("UTF-16LE without mark")
+        << none << utf16le << false << 2
+        << u"a.txt: looks like UTF-16LE without a byte order mark: use --encoding utf-16le"_s;
+    QTest::newRow("UTF-16LE without mark, piped")
+        << none << utf16le << true << 2
+        << u"standard input: looks like UTF-16LE without a byte order mark"_s;
+    QTest::newRow("UTF-16LE without mark as asked")
+        << QStringList{u"--encoding"_s, u"utf-16le"_s} << utf16le << false << 0 << QString();
+    QTest::newRow("UTF-32 mark") << none << QByteArray("\xFF\xFE\0\0a\0\0\0", 8) << false << 2
+                                 << u"a.txt: UTF-32 byte order mark"_s;
+    QTest::newRow("counts of UTF-16 with mark")
+        << QStringList{u"--stats"_s} << "\xFF\xFE" + utf16le << false << 0 << QString();
+    QTest::newRow("GB18030 into a file as asked, escaped")
+        << QStringList{u"--encoding"_s, u"GB18030"_s, u"--escape-html"_s, u"-o"_s, u"out.txt"_s}
+        << in("GB18030") << false << 0 << QString();
+    QTest::newRow("GB18030 into a file: nothing written")
+        << QStringList{u"-o"_s, u"out.txt"_s} << gb18030 << false << 2 << gbHint;
+    QTest::newRow("unknown encoding")
+        << QStringList{u"--encoding"_s, u"latin1"_s} << utf8 << false << 2
+        << u"--encoding takes 'utf-8', 'utf-16le', 'utf-16be', 'gb18030' or 'auto'"_s;
+}
+
+// Each encoding is read into the same article, refused with a hint that names the way to read
+// it, or detected; the paragraphs are always written as UTF-8.
+void TestCli::readsEncodings()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, piped);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writeFile(dir.filePath(u"a.txt"_s), bytes);
+    writeFile(dir.filePath(u"u.txt"_s), u"第一句。Hello, world. 第二句! ok"_s.toUtf8());
+    const QStringList file{piped ? u"-"_s : u"a.txt"_s};
+    const Outcome outcome = runCli(arguments + file, piped ? bytes : QByteArray(), As::Caller,
+                                   RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH), dir.path());
+    QCOMPARE(outcome.exitCode, exitCode);
+    const QString err = QString::fromUtf8(outcome.err);
+    QVERIFY2(message.isEmpty() ? err.isEmpty() : err.startsWith(u"tavrinel-cli: "_s + message),
+             qPrintable(err));
+    const bool toFile = arguments.contains(u"-o"_s);
+    if (exitCode != 0) {
+        QCOMPARE(outcome.out, QByteArray());
+        QVERIFY(!QFile::exists(dir.filePath(u"out.txt"_s)));
+        return;
+    }
+    QStringList same; // the same run on the article in UTF-8
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == u"--encoding")
+            ++i;
+        else
+            same << (arguments[i] == u"out.txt" ? u"same.txt"_s : arguments[i]);
+    }
+    const Outcome inUtf8 = runCli(same + QStringList{u"u.txt"_s}, {}, As::Caller, RLIM_INFINITY,
+                                  QStringLiteral(TAVRINEL_CLI_PATH), dir.path());
+    QCOMPARE(inUtf8.exitCode, 0);
+    QCOMPARE(outcome.out, inUtf8.out);
+    if (toFile)
+        QCOMPARE(fileBytes(dir.filePath(u"out.txt"_s)), fileBytes(dir.filePath(u"same.txt"_s)));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

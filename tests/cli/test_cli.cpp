@@ -1288,6 +1288,7 @@ void TestCli::writerEscapesHtml()
 // through it: a reported failure of that file, never a crash.
 void TestCli::fileCutShortWhileConverted()
 {
+    LINUX_ONLY("/proc to see where the tool reads");
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(u"victim.txt"_s);
@@ -1382,6 +1383,10 @@ void TestCli::readsEncodings()
     QFETCH(bool, piped);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
+    // Qt without ICU (Windows) cannot make the GB18030 input.
+    if (QByteArray(QTest::currentDataTag()).contains("GB18030") &&
+        !QStringEncoder("GB18030").isValid())
+        QSKIP("this Qt has no GB18030 encoder to write the input with");
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     writeFile(dir.filePath(u"a.txt"_s), bytes);

@@ -56,6 +56,7 @@ class TestInput : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void decodeText_data();
     void decodeText();
     void gb18030Offset_data();
@@ -231,6 +232,14 @@ void TestInput::encodingNames()
     QCOMPARE(parsed ? int(*parsed) : -1, encoding);
     if (parsed)
         QCOMPARE(tavrinel::input::encodingFromName(tavrinel::input::optionName(*parsed)), parsed);
+}
+
+// Every table here counts on GB18030, which a system may lack (Wine has no code page 54936).
+void TestInput::initTestCase()
+{
+    if (std::holds_alternative<tavrinel::input::Gb18030Unavailable>(
+            tavrinel::input::decodeGb18030("a")))
+        QSKIP("this system converts no GB18030");
 }
 
 QTEST_GUILESS_MAIN(TestInput)

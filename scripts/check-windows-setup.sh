@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs the Windows setup program silently (/S) under Wine in a throwaway prefix and checks
 # what a user would see: exactly the files of the portable zip plus the uninstaller in Program
-# Files, the Start-menu shortcut, the entry under "Apps & features", and an installed
-# tavrinel-cli that works. Then uninstalls silently and checks that all of it is gone.
+# Files, the Start-menu shortcut, the entry under "Apps & features", an installed tavrinel-cli
+# that works and a window that starts. Then uninstalls silently and checks that all of it is gone.
 #   scripts/check-windows-setup.sh build-windows/Tavrinel-1.00-win64-setup.exe
 set -eu
 setup=$(realpath "$1")
@@ -48,7 +48,15 @@ result=$(printf 'Hello world. This is a test. End.' |
     wine "C:\\Program Files\\Tavrinel\\tavrinel-cli.exe" --size 10 --complete word)
 [ "$result" = '<p>Hello world.</p><p> This is a </p><p>test. End.</p>' ] ||
     fail "the installed tavrinel-cli printed: $result"
-echo "installed: $(echo "$installed" | wc -l) files, shortcut, Apps & features entry; tavrinel-cli runs"
+# The installed window starts from its folder alone and is still open 10 s later: Qt's DLLs and
+# its platform plugin were found there (without the plugin it reports so and ends, or on Windows
+# shows a box).
+xvfb-run -a sh -c '(WINEQT_FORCE_STDERR_LOGGING=1 wine "$1"; echo "ended $?") >"$0" 2>&1 &
+    sleep 10; grep -q "^ended" "$0" && echo "ended before 10 s" >>"$0"; wineserver -k' \
+    "$work/window.log" "$folder/tavrinel.exe" || true
+! grep -q -e 'platform plugin' -e 'before 10 s' "$work/window.log" ||
+    fail "the window does not start: $(cat "$work/window.log")"
+echo "installed: $(echo "$installed" | wc -l) files, shortcut, Apps & features entry; tavrinel-cli and tavrinel start"
 
 wine "C:\\Program Files\\Tavrinel\\uninstall.exe" /S
 wineserver -w

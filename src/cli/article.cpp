@@ -4,8 +4,8 @@
 #include "input/decode.h"
 #include "report.h"
 #include "segment/breakcopy.h"
+#include "segment/breakscan.h"
 
-#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -108,19 +108,28 @@ struct NulCount {
     qint64 odd = 0;
 };
 
-// The NUL bytes at even and odd offsets, sixteen bytes at a time where SSE2 is there: text has
-// none, a file of zeros has nothing else, and both must pass at memory speed.
+// The NUL bytes at even and odd offsets. Text has none, and 64 bytes at a time are passed over
+// with a few vector instructions; a file of zeros has nothing else, and is counted sixteen bytes
+// at a time: both pass at memory speed.
 NulCount countNuls(const unsigned char *bytes, std::size_t size)
 {
     NulCount nuls;
     std::size_t i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= size; i += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
-        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
-        nuls.even += std::popcount(mask & 0x5555U);
-        nuls.odd += std::popcount(mask & 0xAAAAU);
+    const auto load = [bytes](std::size_t at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at));
+    };
+    for (; i + 64 <= size; i += 64) {
+        const __m128i a = load(i), b = load(i + 16), c = load(i + 32), d = load(i + 48);
+        const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) == 0)
+            continue;
+        for (const __m128i block : {a, b, c, d}) {
+            const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
+            nuls.even += bitCount16(mask & 0x5555U);
+            nuls.odd += bitCount16(mask & 0xAAAAU);
+        }
     }
 #endif
     for (; i < size; ++i) {

@@ -32,6 +32,16 @@ constexpr bool isBreak(char16_t c, Completeness mode)
     return mode == Completeness::Word ? isWordBreak(c) : isSentenceBreak(c);
 }
 
+// Set bits of a 16-bit mask, such as a vector compare's byte mask. std::popcount would be a call
+// into the compiler's library where the baseline instruction set has no population count.
+constexpr int bitCount16(unsigned mask)
+{
+    mask = mask - ((mask >> 1) & 0x5555U);
+    mask = (mask & 0x3333U) + ((mask >> 2) & 0x3333U);
+    mask = (mask + (mask >> 4)) & 0x0F0FU;
+    return static_cast<int>((mask + (mask >> 8)) & 0x1FU);
+}
+
 namespace detail
 {
 
@@ -78,7 +88,7 @@ template<bool Word> inline std::size_t countBreaks(const char16_t *s, std::size_
     std::size_t i = 0;
 #if defined(__SSE2__)
     for (; i + blockUnits <= n; i += blockUnits)
-        count += static_cast<std::size_t>(std::popcount(breakMask<Word>(s + i))) / 2;
+        count += static_cast<std::size_t>(bitCount16(breakMask<Word>(s + i))) / 2;
 #endif
     for (; i < n; ++i)
         count += isBreakOf<Word>(s[i]) ? 1U : 0U;

@@ -4,13 +4,8 @@
 #include "input/decode.h"
 #include "report.h"
 #include "segment/breakcopy.h"
-#include "segment/breakscan.h"
 
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -103,42 +98,6 @@ ArticleOutcome runEngine(InputFile &input, ArticleSource &source, const Reading 
     return {engineFailure(result, input, source)};
 }
 
-struct NulCount {
-    qint64 even = 0;
-    qint64 odd = 0;
-};
-
-// The NUL bytes at even and odd offsets. Text has none, and 64 bytes at a time are passed over
-// with a few vector instructions; a file of zeros has nothing else, and is counted sixteen bytes
-// at a time: both pass at memory speed.
-NulCount countNuls(const unsigned char *bytes, std::size_t size)
-{
-    NulCount nuls;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    const auto load = [bytes](std::size_t at) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at));
-    };
-    for (; i + 64 <= size; i += 64) {
-        const __m128i a = load(i), b = load(i + 16), c = load(i + 32), d = load(i + 48);
-        const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) == 0)
-            continue;
-        for (const __m128i block : {a, b, c, d}) {
-            const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
-            nuls.even += bitCount16(mask & 0x5555U);
-            nuls.odd += bitCount16(mask & 0xAAAAU);
-        }
-    }
-#endif
-    for (; i < size; ++i) {
-        if (bytes[i] == 0)
-            ++(i % 2 == 0 ? nuls.even : nuls.odd);
-    }
-    return nuls;
-}
-
 void announce(const InputFile &input, Encoding encoding)
 {
     report(u"%1: reading as %2"_s.arg(input.displayName(), input::displayName(encoding)));
@@ -220,7 +179,7 @@ bool ArticleSource::readHead()
 
 std::optional<input::Encoding> ArticleSource::looksLikeUtf16() const
 {
-    return input::utf16ByNulCounts(nulsAt_[0], nulsAt_[1], total_);
+    return input::utf16ByNulCounts(nuls_);
 }
 
 std::optional<QByteArray> ArticleSource::readRest()
@@ -246,18 +205,12 @@ void ArticleSource::restart()
     aheadUsed_ = 0;
     atEnd_ = false;
     headHitEnd_ = false;
-    total_ = 0;
-    nulsAt_[0] = nulsAt_[1] = 0;
+    nuls_ = {};
 }
 
 void ArticleSource::count(const char *bytes, std::size_t size)
 {
-    const NulCount nuls = countNuls(reinterpret_cast<const unsigned char *>(bytes), size);
-    // Offsets in the bytes are even or odd in the input as the bytes before them are.
-    const bool shifted = total_ % 2 != 0;
-    nulsAt_[shifted ? 1 : 0] += nuls.even;
-    nulsAt_[shifted ? 0 : 1] += nuls.odd;
-    total_ += static_cast<qint64>(size);
+    nuls_.add(QByteArrayView(bytes, static_cast<qsizetype>(size)));
 }
 
 ArticleOutcome processArticle(const QString &path, const Reading &reading, const ArticleWork &work)

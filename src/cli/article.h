@@ -2,6 +2,7 @@
 
 #include "generate/bytesink.h"
 #include "generate/settings.h"
+#include "input/decode.h"
 #include "input/encoding.h"
 #include "inputfile.h"
 #include "utf8/engine.h"
@@ -64,8 +65,7 @@ private:
     qsizetype aheadUsed_ = 0;
     bool atEnd_ = false;
     bool headHitEnd_ = false;
-    qint64 total_ = 0;
-    qint64 nulsAt_[2] = {0, 0};
+    input::NulCounts nuls_;
 };
 
 // What is done with an article: cut into a sink, or counted. The same work has a way for the

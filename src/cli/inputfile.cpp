@@ -99,9 +99,14 @@ InputFile::~InputFile()
         closeDescriptor(fd_);
 }
 
+QString inputDisplayName(const QString &path)
+{
+    return path.isEmpty() ? u"standard input"_s : displayFileName(path);
+}
+
 QString InputFile::displayName() const
 {
-    return path_.isEmpty() ? u"standard input"_s : displayFileName(path_);
+    return inputDisplayName(path_);
 }
 
 bool InputFile::fail(int errorNumber)

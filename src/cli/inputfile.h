@@ -5,6 +5,9 @@
 namespace tavrinel::cli
 {
 
+// "standard input" for an empty path, otherwise the file's name, ready for a message.
+QString inputDisplayName(const QString &path);
+
 // An input read with plain reads from its descriptor: no memory map, so a file cut short while
 // it is read ends early instead of faulting, and standard input is read from where the caller
 // left it. Names are taken byte for byte (see output/filename.h).

@@ -4,7 +4,6 @@
 #include "checks/checks.h"
 #include "exitcodes.h"
 #include "output/fdwriter.h"
-#include "output/filename.h"
 #include "report.h"
 
 #include <variant>
@@ -44,7 +43,7 @@ std::variant<utf8::Counts, Failure> countInput(const QString &path, const Readin
 
 QString headerFor(const QString &path)
 {
-    return u"==> %1 <==\n"_s.arg(path.isEmpty() ? u"standard input"_s : displayFileName(path));
+    return u"==> %1 <==\n"_s.arg(inputDisplayName(path));
 }
 
 } // namespace

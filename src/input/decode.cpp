@@ -2,9 +2,14 @@
 
 #include "checks/utf8check.h"
 #include "gb18030.h"
+#include "segment/breakscan.h"
 
 #include <QStringDecoder>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -177,27 +182,59 @@ bool isCutOffGb18030(QByteArrayView rest)
 
 } // namespace
 
-std::optional<Encoding> utf16ByNulCounts(qint64 nulsAtEven, qint64 nulsAtOdd, qint64 bytes)
+void NulCounts::add(QByteArrayView piece)
 {
-    const bool littleEndian = nulsAtOdd > nulsAtEven;
-    const qint64 most = littleEndian ? nulsAtOdd : nulsAtEven;
-    const qint64 fewest = littleEndian ? nulsAtEven : nulsAtOdd;
-    if (bytes < 2 || most < std::max<qint64>(1, bytes / 2 / 1024) || most < 2 * fewest)
+    const auto *data = reinterpret_cast<const unsigned char *>(piece.data());
+    const auto size = static_cast<std::size_t>(piece.size());
+    qint64 atEven = 0;
+    qint64 atOdd = 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Text has no NUL: 64 bytes are passed over with a few vector instructions. A file of zeros
+    // has nothing else and is counted sixteen bytes at a time: both pass at memory speed.
+    const __m128i zero = _mm_setzero_si128();
+    const auto load = [data](std::size_t at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + at));
+    };
+    for (; i + 64 <= size; i += 64) {
+        const __m128i a = load(i), b = load(i + 16), c = load(i + 32), d = load(i + 48);
+        const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) == 0)
+            continue;
+        for (const __m128i block : {a, b, c, d}) {
+            const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
+            atEven += bitCount16(mask & 0x5555U);
+            atOdd += bitCount16(mask & 0xAAAAU);
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        if (data[i] == 0)
+            ++(i % 2 == 0 ? atEven : atOdd);
+    }
+    // An offset in the piece is even or odd in the stream as the bytes before the piece are.
+    const bool shifted = bytes % 2 != 0;
+    even += shifted ? atOdd : atEven;
+    odd += shifted ? atEven : atOdd;
+    bytes += piece.size();
+}
+
+std::optional<Encoding> utf16ByNulCounts(const NulCounts &counts)
+{
+    const bool littleEndian = counts.odd > counts.even;
+    const qint64 most = littleEndian ? counts.odd : counts.even;
+    const qint64 fewest = littleEndian ? counts.even : counts.odd;
+    if (counts.bytes < 2 || most < std::max<qint64>(1, counts.bytes / 2 / 1024) ||
+        most < 2 * fewest)
         return std::nullopt;
     return littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
 }
 
 std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
 {
-    qint64 nulsAt[2] = {0, 0};
-    if (bytes.isEmpty())
-        return std::nullopt;
-    const char *const start = bytes.data();
-    const char *const end = start + bytes.size();
-    for (const char *p = start;
-         (p = static_cast<const char *>(std::memchr(p, 0, static_cast<std::size_t>(end - p)))); ++p)
-        ++nulsAt[(p - start) % 2];
-    return utf16ByNulCounts(nulsAt[0], nulsAt[1], bytes.size());
+    NulCounts counts;
+    counts.add(bytes);
+    return utf16ByNulCounts(counts);
 }
 
 bool readsAsGb18030(QByteArrayView bytes, bool complete)

@@ -23,9 +23,18 @@ std::optional<ByteOrderMark> byteOrderMark(QByteArrayView head);
 // alternate positions, as every ASCII character in UTF-16 has one.
 std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes);
 
-// The same judged on counts kept while the bytes streamed past: the NUL bytes at even and at odd
-// offsets, and how many bytes there were.
-std::optional<Encoding> utf16ByNulCounts(qint64 nulsAtEven, qint64 nulsAtOdd, qint64 bytes);
+// The NUL bytes at even and at odd offsets, and how many bytes there were. Pieces of a stream
+// are added one after the other, so that the same judgement can be made while bytes stream past.
+struct NulCounts {
+    qint64 even = 0;
+    qint64 odd = 0;
+    qint64 bytes = 0;
+
+    void add(QByteArrayView piece);
+};
+
+// The same judged on such counts.
+std::optional<Encoding> utf16ByNulCounts(const NulCounts &counts);
 
 // Whether the bytes are GB18030 text. With `complete` false they are the start of a longer input,
 // and a sequence cut off at their end does not count against them.

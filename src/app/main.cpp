@@ -24,5 +24,8 @@ int main(int argc, char *argv[])
     tavrinel::QtPrompt prompt;
     tavrinel::MainWindow window(prompt);
     window.show();
+    // Without a window manager nothing else gives a new window the keyboard, and the article box
+    // is where the user starts typing.
+    window.activateWindow();
     return QApplication::exec();
 }

@@ -1,44 +1,41 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 class QKeyEvent;
 
 namespace tavrinel
 {
 
-// Makes one press of Return or Enter act once, however long the key is held. Once a press has
-// started a command, and for every press while a command runs, the key's repeats are swallowed
-// everywhere in the application until it is released: in the Save As dialog and the message
-// boxes the command opens as well as back in the window once they have closed.
+// A held Return, Enter or Space acts only in the window where it went down. When a dialog opens
+// or closes under a held key, the system goes on sending the key's repeats to whatever window now
+// has the keyboard, which takes them for presses of its own: the Save As dialog would save under
+// the name it offers, a message box would close before it is read, the article box would fill
+// with line breaks. Those repeats are swallowed. A fresh press always acts, wherever it goes down.
 //
-// The repeat flag of a key event cannot be trusted alone: when the window under the key changes
-// (a dialog opens or closes), the system can hand a repeat over as a fresh press. So the key
-// counts as held until it is released for real, and a press that comes with the very time stamp
-// of the release before it is the same repeat seen as a release and a press.
+// A repeat is known by its flag or, where the system lost track of it across windows, by coming
+// with the very time stamp of the key's release before it: a repeat is a release and a press at
+// once. Nothing here waits for a release to arrive, for a release can go to a window that a modal
+// dialog blocks, where the toolkit drops it before any filter sees it.
 class HeldKeyGuard final : public QObject
 {
 public:
     explicit HeldKeyGuard(QObject *parent = nullptr);
     ~HeldKeyGuard() override;
 
-    // The key went down and started a command.
-    void hold(const QKeyEvent &press);
-    // While a command runs, every fresh press of Return or Enter is held as well.
-    void setCommandRunning(bool running) { commandRunning_ = running; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     bool isRepeat(const QKeyEvent &press) const;
-    bool filterPress(const QKeyEvent &press);
+    bool swallowsPress(QObject *window, const QKeyEvent &press);
     void noteRelease(const QKeyEvent &release);
 
-    int key_ = 0; // none held
-    bool released_ = false;
+    int key_ = 0;              // the guarded key that went down last
+    QPointer<QObject> downIn_; // the window it went down in
+    int releasedKey_ = 0;      // the guarded key released last, and when
     quint64 releasedAt_ = 0;
-    bool commandRunning_ = false;
 };
 
 } // namespace tavrinel

@@ -3,6 +3,7 @@
 #include "articlefile.h"
 #include "articletext.h"
 #include "checks/checks.h"
+#include "commandbutton.h"
 #include "generate/run.h"
 #include "generate/sizetext.h"
 #include "heldkeyguard.h"
@@ -18,7 +19,6 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -184,7 +184,7 @@ MainWindow::MainWindow(Prompt &prompt, QWidget *parent) : QWidget(parent), promp
     buildForm();
     setUpFocusChain();
     wireEvents();
-    heldKeys_ = new HeldKeyGuard(this);
+    new HeldKeyGuard(this); // a held Return must not answer the dialogs a command opens
 }
 
 MainWindow::~MainWindow()
@@ -204,7 +204,7 @@ void MainWindow::buildForm()
     LCNum    = place<QLabel>(this,         u"LCNum"_s,    QString(),         {240,  1080, 1095, 255});
     LClause  = place<QLabel>(this,         u"LClause"_s,  u"文章句数"_s,     {240,  2040, 1215, 255});
     LLNum    = place<QLabel>(this,         u"LLNum"_s,    QString(),         {240,  2280, 1215, 255});
-    BtnDo    = place<QPushButton>(this,    u"BtnDo"_s,    u"生成"_s,         {8640, 5760, 855,  735});
+    BtnDo    = place<CommandButton>(this,  u"BtnDo"_s,    u"生成"_s,         {8640, 5760, 855,  735});
     Label1   = place<QLabel>(this,         u"Label1"_s,   u"数量标准"_s,     {7560, 5760, 855,  255});
     IByNum   = place<QLineEdit>(this,      u"IByNum"_s,   u"10"_s,           {7560, 6120, 735,  270});
     RG1      = place<QGroupBox>(this,      u"RG1"_s,      u"分段形式"_s,     {1560, 5640, 2775, 855});
@@ -214,7 +214,7 @@ void MainWindow::buildForm()
     OptType[1]  = place<QRadioButton>(RG1, u"OptType1"_s,  u"按句子数"_s, {1560, 360,  1095, 375});
     OptAllow[0] = place<QRadioButton>(RG2, u"OptAllow0"_s, u"句子完整"_s, {120,  360,  1095, 375});
     OptAllow[1] = place<QRadioButton>(RG2, u"OptAllow1"_s, u"单词完整"_s, {1320, 360,  1335, 375});
-    btnCls   = place<QPushButton>(this,    u"btnCls"_s,   u"清空内容"_s,     {120,  2760, 1095, 495});
+    btnCls   = place<CommandButton>(this,  u"btnCls"_s,   u"清空内容"_s,     {120,  2760, 1095, 495});
     // clang-format on
 
     IArticle->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -226,11 +226,6 @@ void MainWindow::buildForm()
     Label1->setBuddy(IByNum);
     LCNum->setAccessibleDescription(Lname->text());
     LLNum->setAccessibleDescription(LClause->text());
-
-    // Enter on a focused command button runs it, as Space does. Outside a dialog Qt leaves this
-    // off; it only concerns the focused button, so the article box keeps its Enter.
-    BtnDo->setAutoDefault(true);
-    btnCls->setAutoDefault(true);
 
     styleCount(LCNum, QColor(128, 0, 0));
     styleCount(LLNum, QColor(192, 0, 0));
@@ -276,15 +271,6 @@ void MainWindow::wireEvents()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    // Holding Enter down must not run a command over and over, nor answer the dialogs it opens.
-    if (event->type() == QEvent::KeyPress && (watched == BtnDo || watched == btnCls)) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            if (key->isAutoRepeat())
-                return true;
-            heldKeys_->hold(*key);
-        }
-    }
     if (watched == IArticle->viewport() && isDragAndDrop(event->type())) {
         auto *drop = static_cast<QDropEvent *>(event);
         const QList<QUrl> files = draggedFiles(drop->mimeData());
@@ -293,8 +279,19 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
             // read once the drop is over, so that no message box holds the drag source waiting.
             drop->setDropAction(Qt::CopyAction);
             drop->setAccepted(drop->possibleActions().testFlag(Qt::CopyAction));
-            if (event->type() == QEvent::Drop && drop->isAccepted())
-                QTimer::singleShot(0, this, [this, files] { loadDroppedFile(files); });
+            if (event->type() == QEvent::Drop && drop->isAccepted()) {
+                // A drop the box refuses is answered as ignored, so that the file manager does
+                // not report a finished copy.
+                const std::optional<QString> refusal = refusedDrop(files);
+                if (refusal)
+                    drop->ignore();
+                QTimer::singleShot(0, this, [this, files, refusal] {
+                    if (refusal)
+                        warnAboutFile(*refusal);
+                    else
+                        loadDroppedFile(files.front().toLocalFile());
+                });
+            }
             return true;
         }
     }
@@ -379,19 +376,21 @@ void MainWindow::returnFocusTo(QWidget *box)
     box->setFocus(Qt::OtherFocusReason);
 }
 
+// The box takes one file: several at once, or a folder, are refused with the reason.
+std::optional<QString> MainWindow::refusedDrop(const QList<QUrl> &urls)
+{
+    if (urls.size() != 1)
+        return oneFileOnlyText;
+    const QString path = urls.front().toLocalFile();
+    if (QFileInfo(path).isDir())
+        return folderDroppedText.arg(QDir::toNativeSeparators(path));
+    return std::nullopt;
+}
+
 // One file dropped on the article box replaces the article as if its text had been pasted over
 // everything (one step to undo), and is counted as when the box is left.
-void MainWindow::loadDroppedFile(const QList<QUrl> &urls)
+void MainWindow::loadDroppedFile(const QString &path)
 {
-    if (urls.size() != 1) {
-        warnAboutFile(oneFileOnlyText);
-        return;
-    }
-    const QString path = urls.front().toLocalFile();
-    if (QFileInfo(path).isDir()) {
-        warnAboutFile(folderDroppedText.arg(QDir::toNativeSeparators(path)));
-        return;
-    }
     std::variant<QString, ArticleFileFailure> text;
     {
         const WaitCursor busy;
@@ -424,7 +423,11 @@ void MainWindow::clearArticle()
 {
     if (checkStopsClick())
         return;
-    IArticle->clear();
+    // An edit like any other, so that Ctrl+Z brings a cleared article back; clear() would also
+    // throw the undo history away.
+    QTextCursor cursor(IArticle->document());
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
     LCNum->setText(u"0"_s);
     LLNum->setText(u"0"_s);
 }
@@ -442,7 +445,6 @@ void MainWindow::generate()
     if (checkStopsClick())
         return;
     const QPointer<MainWindow> alive(this);
-    heldKeys_->setCommandRunning(true);
     // Whatever fails from here on (a size that does not convert, exhausted memory, the dialog)
     // ends the command quietly and leaves the window as it was.
     try {
@@ -456,7 +458,6 @@ void MainWindow::generate()
     }
     if (!alive)
         return;
-    heldKeys_->setCommandRunning(false);
     // The Save As dialog and the boxes took the focus, and without a window manager nothing gives
     // it back: a keyboard user goes on from 生成.
     if (isVisible())

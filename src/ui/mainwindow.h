@@ -16,7 +16,6 @@ class QUrl;
 namespace tavrinel
 {
 
-class HeldKeyGuard;
 class Prompt;
 
 // The tool's only window: the article box with its counts, the paragraph settings and the two
@@ -50,7 +49,8 @@ private:
     void warnAndReturnFocus(const QString &text, QWidget *box);
     void returnFocusTo(QWidget *box);
 
-    void loadDroppedFile(const QList<QUrl> &urls);
+    static std::optional<QString> refusedDrop(const QList<QUrl> &urls);
+    void loadDroppedFile(const QString &path);
     void replaceArticle(const QString &text);
     void warnAboutFile(const QString &text);
 
@@ -62,7 +62,6 @@ private:
     Prompt &prompt_;
     std::optional<Check> pendingCheck_;
     bool checkMessageOpen_ = false;
-    HeldKeyGuard *heldKeys_ = nullptr;
 
     QLabel *Linput = nullptr;
     QPlainTextEdit *IArticle = nullptr;

@@ -925,11 +925,17 @@ void TestWindow::dropRefused_data()
         << failed + u"文件既不是 UTF-8 也不是 GB18030 编码的文本（按 UTF-8 读，字节偏移 2 处无效；"
                     u"按 GB18030 读，字节偏移 4 处无效）"_s
         << Qt::CopyAction;
-    QTest::newRow("missing file") << QStringList{u"gone.txt"_s} << failed << Qt::CopyAction;
+    QTest::newRow("missing file") << QStringList{u"gone.txt"_s} << failed + qt_error_string(ENOENT)
+                                  << Qt::CopyAction;
     // Reading it fails with EIO, also for root.
     QTest::newRow("read error") << QStringList{u"/proc/self/mem"_s} << failed << Qt::CopyAction;
     QTest::newRow("device") << QStringList{u"/dev/zero"_s} << failed + u"不是普通文件"_s
                             << Qt::CopyAction;
+    QTest::newRow("exactly 256 MiB is read") // and found to be neither encoding
+        << QStringList{u"limit.txt"_s}
+        << failed + u"文件既不是 UTF-8 也不是 GB18030 编码的文本（按 UTF-8 读，字节偏移 0 处无效；"
+                    u"按 GB18030 读，字节偏移 0 处无效）"_s
+        << Qt::CopyAction;
     QTest::newRow("over 256 MiB") << QStringList{u"large.txt"_s}
                                   << failed + u"文件太大（超过 256 MB），请用 tavrinel-cli 处理"_s
                                   << Qt::CopyAction;
@@ -951,6 +957,8 @@ void TestWindow::dropRefused()
     QVERIFY(QDir(dir_->path()).mkdir(u"folder"_s));
     writeFile(dir_->filePath(u"large.txt"_s), {});
     QVERIFY(QFile::resize(dir_->filePath(u"large.txt"_s), (qint64(256) << 20) + 1)); // sparse
+    writeFile(dir_->filePath(u"limit.txt"_s), QByteArray("\xFF"));
+    QVERIFY(QFile::resize(dir_->filePath(u"limit.txt"_s), qint64(256) << 20));
     QStringList paths;
     for (const QString &name : drop)
         paths << QDir(dir_->path()).absoluteFilePath(name);

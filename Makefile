@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 300
 FUZZ_SMOKE_SECONDS ?= 20
 
 .PHONY: all setup build run test test-asan package package-setup bench setup-fuzz build-fuzz \
-	fuzz fuzz-smoke setup-windows windows test-windows format clean
+	fuzz fuzz-smoke setup-windows windows test-windows format format-check clean
 
 all: build
 
@@ -81,8 +81,14 @@ windows: setup-windows
 test-windows: windows
 	sh scripts/test-windows.sh
 
+SOURCES = find src tests bench fuzz -name '*.cpp' -o -name '*.h'
+
 format:
-	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	$(SOURCES) | xargs clang-format -i
+
+# Fails, naming the places, where a source file is not as clang-format would write it (CI runs it).
+format-check: setup
+	$(SOURCES) | xargs clang-format --dry-run --Werror
 
 clean:
 	rm -rf build build-asan build-fuzz build-windows

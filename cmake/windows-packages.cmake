@@ -1,8 +1,8 @@
 # Script mode (cmake -P), run by the windows-packages target: lays out the portable folder
 # BASE_NAME/ in OUTPUT_DIR — the programs, exactly the DLLs they import (found with objdump, as
 # there is no deployment tool for a cross build), the platform and style plugins, Qt's Chinese
-# translation and the extra files — strips the binaries, and packs BASE_NAME.zip and
-# BASE_NAME-setup.exe.
+# translation, the extra files and the licence texts — strips the binaries, and packs
+# BASE_NAME.zip and BASE_NAME-setup.exe.
 cmake_minimum_required(VERSION 3.25)
 
 set(stage ${OUTPUT_DIR}/${BASE_NAME})
@@ -59,6 +59,16 @@ if(NOT EXISTS ${TRANSLATIONS})
 endif()
 file(COPY ${TRANSLATIONS} DESTINATION ${stage}/translations)
 file(COPY ${EXTRA_FILES} DESTINATION ${stage})
+file(MAKE_DIRECTORY ${stage}/licenses)
+foreach(entry ${LICENSE_FILES})
+    string(REPLACE "=" ";" entry ${entry})
+    list(GET entry 0 source)
+    list(GET entry 1 name)
+    if(NOT EXISTS ${source})
+        message(FATAL_ERROR "the licence text ${source} is missing")
+    endif()
+    file(COPY_FILE ${source} ${stage}/licenses/${name})
+endforeach()
 
 # The zip holds the folder itself, so it unpacks into BASE_NAME/.
 set(zip ${OUTPUT_DIR}/${BASE_NAME}.zip)
@@ -109,7 +119,7 @@ list(GET version_parts 1 minor)
 math(EXPR minor "${minor}")
 execute_process(COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8
         -DVERSION=${VERSION} -DVERSION_NUMBERS=${major}.${minor}.0.0
-        -DOUTPUT=${setup} -DICON=${ICON} -DFILES_DIR=${OUTPUT_DIR}
+        -DOUTPUT=${setup} -DICON=${ICON} -DFILES_DIR=${OUTPUT_DIR} -DBASE_NAME=${BASE_NAME}
         -DESTIMATED_KB=${kilobytes}
         ${NSIS_SCRIPT}
     RESULT_VARIABLE failed)

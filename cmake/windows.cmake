@@ -56,6 +56,32 @@ function(tavrinel_add_version_resource target description)
     add_dependencies(${target} tavrinel_ico)
 endfunction()
 
+# The licence texts that travel with the Qt and MinGW-w64 DLLs, as licenses/NAME from Debian's
+# records of the very packages they were built from.
+set(tavrinel_license_files
+    /usr/share/common-licenses/LGPL-3=LGPL-3.txt
+    /usr/share/common-licenses/GPL-3=GPL-3.txt
+    /usr/share/doc/libqt6core6/copyright=Qt-copyright.txt
+    /usr/share/doc/mingw-w64-x86-64-dev/copyright=MinGW-w64-copyright.txt
+    /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright=GCC-copyright.txt)
+
+# THIRD-PARTY.txt: which Qt was built, with which options (as the Qt build recorded them in its
+# prefix), where its exact source is and how to relink.
+function(tavrinel_write_third_party_notice output)
+    set(stamp ${tavrinel_qt_prefix}/.complete)
+    if(NOT EXISTS ${stamp})
+        message(FATAL_ERROR "${stamp} is missing: scripts/build-qt-windows.sh builds Qt")
+    endif()
+    file(STRINGS ${stamp} lines)
+    list(POP_FRONT lines first)
+    string(REGEX REPLACE "^qt6-base " "" QT_DEBIAN_VERSION "${first}")
+    string(REGEX REPLACE "\\+.*" "" QT_UPSTREAM_VERSION "${QT_DEBIAN_VERSION}")
+    list(FILTER lines INCLUDE REGEX "^-D")
+    list(TRANSFORM lines PREPEND "       ")
+    list(JOIN lines "\n" QT_OPTIONS)
+    configure_file(${windows_data}/THIRD-PARTY.txt.in ${output} @ONLY NEWLINE_STYLE CRLF)
+endfunction()
+
 # The portable folder, its zip and the installer, from the built programs.
 function(tavrinel_add_windows_packages)
     find_program(MAKENSIS makensis REQUIRED)
@@ -64,13 +90,15 @@ function(tavrinel_add_windows_packages)
     set(base Tavrinel-${TAVRINEL_VERSION_TEXT}-win64)
     configure_file(${windows_data}/README.txt ${PROJECT_BINARY_DIR}/README.txt
         NEWLINE_STYLE CRLF)
+    tavrinel_write_third_party_notice(${PROJECT_BINARY_DIR}/THIRD-PARTY.txt)
     add_custom_target(windows-packages
         COMMAND ${CMAKE_COMMAND}
             -D "PROGRAMS=$<TARGET_FILE:tavrinel>;$<TARGET_FILE:tavrinel-cli>"
             -D "DLL_DIRS=${tavrinel_dll_dirs}"
             -D "QT_PREFIX=${tavrinel_qt_prefix}"
             -D "TRANSLATIONS=${TAVRINEL_QT_TRANSLATIONS}"
-            -D "EXTRA_FILES=${PROJECT_BINARY_DIR}/README.txt;${windows_data}/qt.conf"
+            -D "EXTRA_FILES=${PROJECT_BINARY_DIR}/README.txt;${PROJECT_BINARY_DIR}/THIRD-PARTY.txt;${windows_data}/qt.conf"
+            -D "LICENSE_FILES=${tavrinel_license_files}"
             -D "ICON=${tavrinel_ico}"
             -D "NSIS_SCRIPT=${windows_data}/tavrinel.nsi"
             -D "OBJDUMP=${MINGW_OBJDUMP}"

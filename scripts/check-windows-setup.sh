@@ -35,6 +35,11 @@ wineserver -w
 # The installed files are the zip's, no more and no fewer, and the uninstaller.
 (cd "$work" && cmake -E tar xf "$zip")
 expected=$(cd "$work"/Tavrinel-*-win64 && find . -type f | sed 's|^\./||' | sort)
+# The licence texts of the Qt and MinGW-w64 libraries travel with them.
+for notice in THIRD-PARTY.txt licenses/LGPL-3.txt licenses/GPL-3.txt licenses/Qt-copyright.txt \
+    licenses/MinGW-w64-copyright.txt licenses/GCC-copyright.txt; do
+    printf '%s\n' "$expected" | grep -qx "$notice" || fail "the zip lacks $notice"
+done
 installed=$(cd "$folder" 2>/dev/null && find . -type f | sed 's|^\./||' | grep -vx uninstall.exe | sort) ||
     fail "nothing installed in $folder"
 [ "$installed" = "$expected" ] || fail "installed files differ from the zip:

@@ -1,6 +1,7 @@
 ; The Windows installer of Tavrinel, built by cmake/windows-packages.cmake with
 ;   makensis -DVERSION=1.00 -DVERSION_NUMBERS=1.0.0.0 -DOUTPUT=...-setup.exe -DICON=tavrinel.ico
 ;            -DFILES_DIR=<folder with installer-files.nsh and uninstaller-files.nsh>
+;            -DBASE_NAME=<the staged folder in FILES_DIR, with THIRD-PARTY.txt>
 ; Installs for all users into Program Files, adds a Start-menu shortcut and registers the
 ; uninstaller under "Apps & features"; /S installs or uninstalls silently.
 
@@ -29,6 +30,10 @@ ShowUninstDetails show
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tavrinel.exe"
 
 !insertmacro MUI_PAGE_WELCOME
+; The licences of the Qt and MinGW-w64 libraries it installs.
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!define MUI_LICENSEPAGE_TEXT_BOTTOM " "
+!insertmacro MUI_PAGE_LICENSE "${FILES_DIR}/${BASE_NAME}/THIRD-PARTY.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH

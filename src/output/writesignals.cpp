@@ -3,7 +3,7 @@
 #include <csignal>
 #include <cstring>
 
-#if !defined(Q_OS_WIN)
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -22,7 +22,7 @@ void reportWriteLimitsAsErrors()
 #endif
 }
 
-#if defined(Q_OS_WIN)
+#if defined(_WIN32)
 
 // On Windows QSaveFile keeps the temporary file, and the console's Ctrl-C ends the process
 // without a POSIX signal handler to run.

@@ -5,7 +5,6 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
-#include <pthread.h>
 #include <unistd.h>
 #endif
 
@@ -44,24 +43,28 @@ constexpr int terminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // the folder first.
 volatile sig_atomic_t pendingFolder = -1;
 char pendingName[256];
+// While a step that must not be cut in two runs, a signal is only noted, on whatever thread it
+// comes; the step acts on it when it ends.
+volatile sig_atomic_t holding = 0;
+volatile sig_atomic_t heldSignal = 0;
 
-extern "C" void removeTemporaryAndDie(int signal)
+void removeTemporaryAndDie(int signal)
 {
     const int folder = pendingFolder;
     if (folder >= 0)
         ::unlinkat(folder, pendingName, 0);
-    // The handler was reset to the default on entry: once this returns, the raised signal
-    // ends the program as it would have ended without us.
+    // With the default action back, the raised signal ends the program as it would have ended
+    // without us (in a handler, as soon as the handler returns).
+    ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
 
-sigset_t terminationSet()
+extern "C" void onTerminationSignal(int signal)
 {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int signal : terminationSignals)
-        sigaddset(&set, signal);
-    return set;
+    if (holding)
+        heldSignal = signal;
+    else
+        removeTemporaryAndDie(signal);
 }
 
 } // namespace
@@ -75,8 +78,7 @@ void removeTemporaryFileOnSignals()
             continue;
         struct sigaction action {
         };
-        action.sa_handler = removeTemporaryAndDie;
-        action.sa_flags = SA_RESETHAND;
+        action.sa_handler = onTerminationSignal;
         sigemptyset(&action.sa_mask);
         ::sigaction(signal, &action, nullptr);
     }
@@ -97,13 +99,16 @@ void forgetTemporaryFile()
 
 TerminationSignalsHeld::TerminationSignalsHeld()
 {
-    const sigset_t held = terminationSet();
-    ::pthread_sigmask(SIG_BLOCK, &held, &saved_);
+    holding = 1;
 }
 
 TerminationSignalsHeld::~TerminationSignalsHeld()
 {
-    ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    holding = 0;
+    if (const int signal = heldSignal) {
+        heldSignal = 0;
+        removeTemporaryAndDie(signal);
+    }
 }
 
 #endif

@@ -1,9 +1,5 @@
 #pragma once
 
-#if !defined(_WIN32)
-#include <csignal>
-#endif
-
 namespace tavrinel
 {
 
@@ -24,8 +20,8 @@ void removeTemporaryFileOnSignals();
 void rememberTemporaryFile(int folder, const char *name);
 void forgetTemporaryFile();
 
-// Holds those signals back while it lives, for steps that must not be cut in two; one that comes
-// meanwhile is handled when it ends.
+// Holds those signals back while it lives, for steps that must not be cut in two (one at a time):
+// one that comes meanwhile, on any thread, is acted on when it ends.
 class TerminationSignalsHeld
 {
 public:
@@ -33,11 +29,6 @@ public:
     ~TerminationSignalsHeld();
     TerminationSignalsHeld(const TerminationSignalsHeld &) = delete;
     TerminationSignalsHeld &operator=(const TerminationSignalsHeld &) = delete;
-
-#if !defined(_WIN32)
-private:
-    sigset_t saved_; // the thread's signal mask before
-#endif
 };
 
 } // namespace tavrinel

@@ -302,8 +302,6 @@ bool copyAttributes(int from, int to)
     return true;
 }
 
-// The permissions a file created with mode 0666 gets in the folder: the umask's, or where the
-// folder has a default ACL, that ACL less the execute bits.
 constexpr char accessAcl[] = "system.posix_acl_access";
 constexpr char defaultAcl[] = "system.posix_acl_default";
 
@@ -334,6 +332,8 @@ QByteArray withoutExecute(QByteArray acl)
     return acl;
 }
 
+// The permissions a file created with mode 0666 gets in the folder: the umask's, or where the
+// folder has a default ACL, that ACL less the execute bits.
 bool giveNewFilePermissions(int file, int folder)
 {
     const QByteArray folderPath = procPath(folder);

@@ -11,6 +11,7 @@ using namespace Qt::StringLiterals;
 int main(int argc, char *argv[])
 {
     tavrinel::reportWriteLimitsAsErrors(); // a save past a size limit fails, not the window
+    tavrinel::removeTemporaryFileOnSignals();
     QApplication app(argc, argv);
     // The name, not a display name: Qt would append a display name to the window's caption.
     QApplication::setApplicationName(u"Tavrinel"_s);

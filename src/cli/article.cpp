@@ -28,17 +28,29 @@ Failure refused(const InputFile &input, const QString &why)
     return {exitBadInput, input.displayName() + u": "_s + why};
 }
 
-Failure looksLikeUtf16(const InputFile &input, Encoding order)
+// What the NUL bytes of the input's start say, where they are judged.
+std::optional<Failure> nulFailureInHead(const InputFile &input, const ArticleSource &source,
+                                        const Reading &reading)
 {
-    return refused(input, input::describeError({DecodeError::Kind::Utf16WithoutMark, order}));
+    if (!reading.judgeNuls)
+        return std::nullopt;
+    input::NulCounts counts;
+    counts.add(source.head());
+    if (const auto refusal = input::nulRefusal(counts, source.head(), source.headIsWhole()))
+        return refused(input, input::describeError(*refusal));
+    return std::nullopt;
 }
 
 // Invalid UTF-8, with a hint when the bytes are something else that can be read: UTF-16 without
-// a mark, or GB18030 (judged on the first bytes, when the invalid one is among them).
-Failure invalidUtf8(const InputFile &input, const ArticleSource &source, std::uint64_t offset)
+// a mark, or GB18030 (judged on the first bytes, when the invalid one is among them). A sequence
+// cut off because the file was cut short while it was read is that change, not invalid text.
+Failure invalidUtf8(InputFile &input, const ArticleSource &source, const Reading &reading,
+                    std::uint64_t offset)
 {
-    if (const auto order = input::utf16WithoutMark(source.head()))
-        return looksLikeUtf16(input, *order);
+    if (input.changedSinceOpen())
+        return unreadable(input, input.errorString());
+    if (auto failure = nulFailureInHead(input, source, reading))
+        return *failure;
     DecodeError error{DecodeError::Kind::Invalid, Encoding::Utf8, static_cast<qsizetype>(offset)};
     error.readsAsGb18030 = offset < static_cast<std::uint64_t>(source.head().size()) &&
                            input::readsAsGb18030(source.head(), source.headIsWhole());
@@ -48,19 +60,19 @@ Failure invalidUtf8(const InputFile &input, const ArticleSource &source, std::ui
 // What the engine's reading of the input came to, in words; nothing when it read all of it. A
 // failed write is left to the caller.
 std::optional<Failure> engineFailure(const utf8::Result &result, InputFile &input,
-                                     const ArticleSource &source)
+                                     const ArticleSource &source, const Reading &reading)
 {
     switch (result.outcome) {
     case utf8::Outcome::Ok:
         if (!input.unchangedSinceOpen())
             return unreadable(input, input.errorString());
-        if (const auto order = source.looksLikeUtf16())
-            return looksLikeUtf16(input, *order);
+        if (const auto refusal = reading.judgeNuls ? source.nulRefusal() : std::nullopt)
+            return refused(input, input::describeError(*refusal));
         return std::nullopt;
     case utf8::Outcome::ReadFailed:
         return unreadable(input, input.errorString());
     case utf8::Outcome::InvalidUtf8:
-        return invalidUtf8(input, source, result.offset);
+        return invalidUtf8(input, source, reading, result.offset);
     case utf8::Outcome::TooLong:
         return refused(input, u"the article is too long (more than %1 characters)"_s.arg(
                                   QString::number(BreakCopy::maxArticleLength)));
@@ -84,10 +96,11 @@ ArticleOutcome runEngine(InputFile &input, ArticleSource &source, const Reading 
 {
     // What a pipe hands over cannot be read twice: its first bytes must do.
     if (!input.isRegularFile()) {
-        if (const auto order = input::utf16WithoutMark(source.head()))
-            return {looksLikeUtf16(input, *order)};
+        if (auto failure = nulFailureInHead(input, source, reading))
+            return {failure};
     } else if (work.validateFirst && !validated) {
-        if (auto failure = engineFailure(utf8::validate(source, reading.engine), input, source))
+        if (auto failure =
+                engineFailure(utf8::validate(source, reading.engine), input, source, reading))
             return {failure};
         if (auto failure = startOver(input, source))
             return {failure};
@@ -95,7 +108,7 @@ ArticleOutcome runEngine(InputFile &input, ArticleSource &source, const Reading 
     const utf8::Result result = work.onBytes(source);
     if (result.outcome == utf8::Outcome::WriteFailed)
         return {std::nullopt, true};
-    return {engineFailure(result, input, source)};
+    return {engineFailure(result, input, source, reading)};
 }
 
 void announce(const InputFile &input, Encoding encoding)
@@ -132,7 +145,7 @@ ArticleOutcome runAuto(InputFile &input, ArticleSource &source, const Reading &r
     const utf8::Result result = utf8::validate(source, reading.engine);
     if (result.outcome == utf8::Outcome::ReadFailed)
         return {unreadable(input, input.errorString())};
-    const bool utf8Text = result.ok() && !source.looksLikeUtf16();
+    const bool utf8Text = result.ok() && !source.nulRefusal();
     if (auto failure = startOver(input, source))
         return {failure};
     if (!utf8Text)
@@ -177,9 +190,9 @@ bool ArticleSource::readHead()
     return true;
 }
 
-std::optional<input::Encoding> ArticleSource::looksLikeUtf16() const
+std::optional<input::DecodeError> ArticleSource::nulRefusal() const
 {
-    return input::utf16ByNulCounts(nuls_);
+    return input::nulRefusal(nuls_, ahead_, headHitEnd_);
 }
 
 std::optional<QByteArray> ArticleSource::readRest()
@@ -217,12 +230,19 @@ ArticleOutcome processArticle(const QString &path, const Reading &reading, const
 {
     InputFile input(path);
     ArticleSource source(input);
-    if (!input.open() || !source.readHead())
+    if (!input.open())
+        return {unreadable(input, input.errorString())};
+    if (auto failure = work.whenOpened ? work.whenOpened(input) : std::nullopt)
+        return {failure};
+    if (!source.readHead())
         return {unreadable(input, input.errorString())};
     const auto mark = input::byteOrderMark(source.head());
     if (mark && !mark->encoding)
         return {refused(input, input::describeError({DecodeError::Kind::Utf32Mark}))};
     const Encoding encoding = mark ? *mark->encoding : reading.encoding;
+    if (mark && reading.encoding == Encoding::Auto)
+        report(u"%1: reading as %2 (byte order mark)"_s.arg(input.displayName(),
+                                                            input::displayName(encoding)));
     if (encoding == Encoding::Utf8)
         return runEngine(input, source, reading, work, false);
     if (encoding == Encoding::Auto)

@@ -26,6 +26,9 @@ struct Failure {
 // engine's settings.
 struct Reading {
     input::Encoding encoding = input::Encoding::Utf8;
+    // NUL bytes are judged (UTF-16 without a mark, or no text) for the default encoding and
+    // auto; an encoding asked for by name is obeyed.
+    bool judgeNuls = true;
     utf8::EngineOptions engine;
 };
 
@@ -48,8 +51,8 @@ public:
     // Whether the head is all there is.
     bool headIsWhole() const { return headHitEnd_; }
 
-    // The byte order of UTF-16 text without a mark, when the bytes handed out so far look like it.
-    std::optional<input::Encoding> looksLikeUtf16() const;
+    // What the NUL bytes handed out so far say (see input::nulRefusal()).
+    std::optional<input::DecodeError> nulRefusal() const;
 
     // All the bytes not handed out yet; nothing when reading failed.
     std::optional<QByteArray> readRest();
@@ -77,6 +80,8 @@ struct ArticleWork {
     // A regular file is read once through before the work starts, so that nothing is written
     // for an input that is not valid (standard output cannot take back what it has written).
     bool validateFirst = false;
+    // Once the input is open and before anything else: a failure ends the work there.
+    std::function<std::optional<Failure>(const InputFile &)> whenOpened;
 };
 
 // What came of an input: nothing when all went well; a failure of reading or of the input's
@@ -89,9 +94,9 @@ struct ArticleOutcome {
 
 // Opens the input (an empty path is standard input), tells how to read it — a byte order mark,
 // else the encoding asked for; "auto" takes valid UTF-8 as UTF-8 and anything else as GB18030 and
-// says on standard error which it used — and does the work: UTF-8 streams through the engine,
-// other encodings are decoded whole first. A regular file that changes while it is read is a
-// failure.
+// says on standard error which it used, the mark's choice too — and does the work: UTF-8 streams
+// through the engine, other encodings are decoded whole first. A regular file that changes while it
+// is read is a failure.
 ArticleOutcome processArticle(const QString &path, const Reading &reading, const ArticleWork &work);
 
 } // namespace tavrinel::cli

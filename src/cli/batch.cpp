@@ -3,6 +3,7 @@
 #include "convert.h"
 #include "exitcodes.h"
 #include "output/filename.h"
+#include "output/foldersyncs.h"
 #include "progress.h"
 #include "report.h"
 
@@ -61,22 +62,25 @@ int failItem(Progress &progress, int code, const QString &message)
     return fail(code, message);
 }
 
+// A result is always a regular file: a pipe or a device at its name would hold up or swallow it.
+// Its folder is synced once, at the end of the batch.
 int convertItem(const BatchItem &item, const GenerationSettings &settings, const Reading &reading,
-                Progress &progress)
+                Progress &progress, FolderSyncs &folders)
 {
     if (!item.refusal.isEmpty())
         return failItem(progress, exitBadInput, shown(item.input) + u": "_s + item.refusal);
-    if (const auto failure = convertToFile(item.input, item.output, settings, reading))
+    const OutputFile::Options options{true, &folders};
+    if (const auto failure = convertToFile(item.input, item.output, settings, reading, options))
         return failItem(progress, failure->exitCode, failure->message);
     return exitOk;
 }
 
 // One file's failure, whatever it is, must not end the others.
 int convertGuarded(const BatchItem &item, const GenerationSettings &settings,
-                   const Reading &reading, Progress &progress)
+                   const Reading &reading, Progress &progress, FolderSyncs &folders)
 {
     try {
-        return convertItem(item, settings, reading, progress);
+        return convertItem(item, settings, reading, progress, folders);
     } catch (const std::bad_alloc &) {
         return failItem(progress, exitIoError, shown(item.input) + u": not enough memory"_s);
     } catch (const std::length_error &) {
@@ -147,14 +151,20 @@ int convertBatch(const QStringList &inputs, const QString &outDir,
     Progress progress(inputs.size(), bytes);
     int code = exitOk;
     qsizetype failed = 0;
+    FolderSyncs folders;
     for (const BatchItem &item : items) {
         const int itemCode =
-            item.repeat ? exitOk : convertGuarded(item, settings, reading, progress);
+            item.repeat ? exitOk : convertGuarded(item, settings, reading, progress, folders);
         failed += itemCode != exitOk;
         code = worseExit(code, itemCode);
         progress.advance(item.repeat ? 0 : item.size);
     }
     progress.finish();
+    if (const auto unsynced = folders.syncAll()) {
+        report(u"cannot sync the folder %1: %2"_s.arg(unsynced->folder,
+                                                      systemErrorText(unsynced->error)));
+        code = exitIoError;
+    }
     if (failed > 0)
         report(u"%1 of %2 files failed"_s.arg(failed).arg(inputs.size()));
     return code;

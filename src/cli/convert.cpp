@@ -7,6 +7,8 @@
 #include "output/outputfile.h"
 #include "paragraphwriter.h"
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace tavrinel::cli
@@ -31,6 +33,21 @@ ArticleWork cutInto(ByteSink &sink, const GenerationSettings &settings, const Re
     return work;
 }
 
+// Appending the paragraphs to the article while it is read (`tavrinel-cli f >> f`) would read
+// them back in; like cat, the tool refuses.
+std::optional<Failure> refuseOutputIntoInput(const InputFile &input, int output)
+{
+    struct stat info;
+    if (::fstat(output, &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    const FileIdentity written{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+                               true};
+    if (!written.sameAs(input.identity()))
+        return std::nullopt;
+    return Failure{exitBadInput, u"cannot write to standard output: it is the input file %1"_s.arg(
+                                     input.displayName())};
+}
+
 } // namespace
 
 std::optional<Failure> convertToStdout(const QString &path, FdWriter &out,
@@ -38,6 +55,9 @@ std::optional<Failure> convertToStdout(const QString &path, FdWriter &out,
 {
     ArticleWork work = cutInto(out, settings, reading);
     work.validateFirst = true;
+    work.whenOpened = [&out](const InputFile &input) {
+        return refuseOutputIntoInput(input, out.fd());
+    };
     const ArticleOutcome outcome = processArticle(path, reading, work);
     if (outcome.writeFailed)
         return Failure{exitIoError, u"cannot write to standard output: "_s + out.errorString()};
@@ -45,9 +65,10 @@ std::optional<Failure> convertToStdout(const QString &path, FdWriter &out,
 }
 
 std::optional<Failure> convertToFile(const QString &path, const QString &outputPath,
-                                     const GenerationSettings &settings, const Reading &reading)
+                                     const GenerationSettings &settings, const Reading &reading,
+                                     const OutputFile::Options &options)
 {
-    OutputFile out(outputPath);
+    OutputFile out(outputPath, options);
     // The output is opened only once the input has been opened and its encoding told, so that
     // an input that cannot be read is reported as such, and a pipe as output is not waited on.
     ArticleWork work = cutInto(out, settings, reading);
@@ -57,13 +78,20 @@ std::optional<Failure> convertToFile(const QString &path, const QString &outputP
     work.onText = [&out, cut = work.onText](std::u16string_view text) {
         return out.open() && cut(text);
     };
+    work.whenOpened = [&out](const InputFile &input) -> std::optional<Failure> {
+        out.refuseFile(input.identity());
+        return std::nullopt;
+    };
     const ArticleOutcome outcome = processArticle(path, reading, work);
     // Nothing is committed after a failure: the output file is dropped with its temporary file.
     if (outcome.failure)
         return outcome.failure;
-    if (outcome.writeFailed || !out.commit())
-        return Failure{exitIoError, u"cannot write %1: %2"_s.arg(displayFileName(outputPath),
-                                                                 out.errorString())};
+    if (outcome.writeFailed || !out.commit()) {
+        const bool intoInput = out.problem().kind == WriteProblem::Kind::IsInput;
+        return Failure{
+            intoInput ? exitBadInput : exitIoError,
+            u"cannot write %1: %2"_s.arg(displayFileName(outputPath), out.errorString())};
+    }
     return std::nullopt;
 }
 

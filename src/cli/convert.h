@@ -2,6 +2,7 @@
 
 #include "article.h"
 #include "generate/settings.h"
+#include "output/outputfile.h"
 
 #include <QString>
 #include <optional>
@@ -25,6 +26,9 @@ std::optional<Failure> convertToStdout(const QString &input, FdWriter &out,
 // The same into a file, all or nothing: a failure of any kind, invalid input included, leaves
 // no partial file and an existing file untouched.
 std::optional<Failure> convertToFile(const QString &input, const QString &output,
-                                     const GenerationSettings &settings, const Reading &reading);
+                                     const GenerationSettings &settings, const Reading &reading,
+                                     const OutputFile::Options &options = {});
+
+// Both refuse, before writing anything, an output that is the input file itself (exit code 2).
 
 } // namespace tavrinel::cli

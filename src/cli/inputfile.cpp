@@ -125,7 +125,10 @@ bool InputFile::open()
         return fail(errno);
     if (S_ISDIR(status.st_mode))
         return fail(EISDIR);
-    regular_ = S_ISREG(status.st_mode);
+#if !defined(Q_OS_WIN)
+    identity_ = {static_cast<quint64>(status.st_dev), static_cast<quint64>(status.st_ino), true};
+#endif
+    regular_ = S_ISREG(status.st_mode) && status.st_size > 0;
     if (regular_) {
         size_ = status.st_size;
         modified_ = modifiedNanoseconds(status);
@@ -165,12 +168,22 @@ bool InputFile::unchangedSinceOpen()
 {
     if (!regular_)
         return true;
-    FileStatus status;
-    const bool same = statusOf(fd_, status) == 0 && status.st_size == size_ &&
-                      modifiedNanoseconds(status) == modified_ && read_ == expected_;
+    const bool same = !changedSinceOpen() && read_ == expected_;
     if (!same)
         error_ = u"the file changed while it was read"_s;
     return same;
+}
+
+bool InputFile::changedSinceOpen()
+{
+    if (!regular_)
+        return false;
+    FileStatus status;
+    const bool changed = statusOf(fd_, status) != 0 || status.st_size != size_ ||
+                         modifiedNanoseconds(status) != modified_;
+    if (changed)
+        error_ = u"the file changed while it was read"_s;
+    return changed;
 }
 
 } // namespace tavrinel::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/outputfile.h"
+
 #include <QString>
 
 namespace tavrinel::cli
@@ -26,9 +28,17 @@ public:
     // Once the end was read: whether a regular file still has the size and time it had when it
     // was opened, and all of it was read. Otherwise errorString() says it changed.
     bool unchangedSinceOpen();
+    // At any point: whether a regular file's size or time differ from those it had when it was
+    // opened (errorString() then says it changed). A file cut short while it is read ends in
+    // the middle of a character for its reader, which is no fault of the file's.
+    bool changedSinceOpen();
+    // The file that was opened, so that writing into it can be refused.
+    FileIdentity identity() const { return identity_; }
     // The bytes left to read when it was opened, for sizing a buffer; 0 when unknown.
     qint64 expectedSize() const { return expected_; }
     // A regular file can be read twice: rewind() goes back to where the first reading began.
+    // A file that reports no size (those of /proc and /sys) is made as it is read: it is read
+    // once to its end, as a pipe is.
     bool isRegularFile() const { return regular_; }
     bool rewind();
 
@@ -47,6 +57,7 @@ private:
     qint64 read_ = 0;
     qint64 modified_ = 0; // nanoseconds
     qint64 size_ = 0;
+    FileIdentity identity_;
     QString error_;
 };
 

@@ -58,6 +58,7 @@ int run(const Options &options, FdWriter &out)
 {
     Reading reading;
     reading.encoding = options.encoding;
+    reading.judgeNuls = !options.encodingGiven || options.encoding == input::Encoding::Auto;
     reading.engine.escapeHtml = options.escapeHtml;
     if (options.stats)
         return printStats(options.inputs, reading, out);
@@ -91,6 +92,7 @@ int main(int argc, char *argv[])
     reserveStandardDescriptors();
     useBinaryStandardStreams();
     tavrinel::reportWriteLimitsAsErrors();
+    tavrinel::removeTemporaryFileOnSignals();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"tavrinel-cli"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(TAVRINEL_VERSION_TEXT));

@@ -102,6 +102,7 @@ std::optional<Exit> readModes(const Parser &p, Options &options)
             u"--encoding takes 'utf-8', 'utf-16le', 'utf-16be', 'gb18030' or 'auto', not '"_s +
             p.parser.value(p.encoding) + u"'."_s);
     options.encoding = *encoding;
+    options.encodingGiven = p.parser.isSet(p.encoding);
     return std::nullopt;
 }
 
@@ -111,6 +112,9 @@ std::optional<Exit> readFiles(const Parser &p, Options &options)
     options.output = p.parser.value(p.output);
     options.outDir = p.parser.value(p.outDir);
     const QStringList files = p.parser.positionalArguments();
+    // An empty name, as an unset variable gives, must not mean standard output.
+    if (p.parser.isSet(p.output) && options.output.isEmpty())
+        return usageError(u"-o needs a file name."_s);
     if (p.parser.isSet(p.outDir)) {
         if (options.stats || !options.output.isEmpty())
             return usageError(u"--out-dir does not go with --stats or -o."_s);

@@ -16,6 +16,7 @@ struct Options {
     bool wordComplete = false;
     bool escapeHtml = false;                          // & < > " inside paragraphs as entities
     input::Encoding encoding = input::Encoding::Utf8; // a byte order mark still decides
+    bool encodingGiven = false;                       // by name, with --encoding
     bool stats = false;
     QStringList inputs{QString()}; // at least one; an empty path stands for standard input
     QString output;                // empty: standard output

@@ -92,6 +92,19 @@ Result decodeUtf16(QByteArrayView bytes, qsizetype start, Encoding order)
     return DecodedText{std::move(text), order, start > 0};
 }
 
+// Whether the bytes are UTF-16 in that byte order. The start of a longer input may end inside a
+// unit or a surrogate pair.
+bool decodesAsUtf16(QByteArrayView bytes, Encoding order, bool whole)
+{
+    if (!whole) {
+        bytes.truncate(bytes.size() & ~qsizetype(1));
+        const qsizetype high = order == Encoding::Utf16LE ? bytes.size() - 1 : bytes.size() - 2;
+        if (high >= 0 && (static_cast<unsigned char>(bytes[high]) & 0xFC) == 0xD8)
+            bytes.chop(2);
+    }
+    return std::holds_alternative<DecodedText>(decodeUtf16(bytes, 0, order));
+}
+
 Result decodeGb18030Text(QByteArrayView bytes)
 {
     auto decoded = decodeGb18030(bytes);
@@ -146,12 +159,6 @@ std::optional<ByteOrderMark> byteOrderMark(QByteArrayView head)
     return std::nullopt;
 }
 
-// UTF-8 and GB18030 text has a NUL byte only for a NUL character, which text files do not hold;
-// in UTF-16 every ASCII character has one, at odd offsets for little-endian. A Chinese article in
-// UTF-16 still has ASCII line breaks, spaces or digits, so 1 unit in 1024 with a NUL in the same
-// half is taken as UTF-16: that lets a stray NUL or two in a long UTF-8 file through as before.
-// The other half may hold NULs too (U+4E00 一 is 00 4E in little-endian), but fewer; binary
-// data, NULs in both halves alike, does not look like UTF-16.
 namespace
 {
 
@@ -219,22 +226,36 @@ void NulCounts::add(QByteArrayView piece)
     bytes += piece.size();
 }
 
-std::optional<Encoding> utf16ByNulCounts(const NulCounts &counts)
+// UTF-8 and GB18030 text has a NUL byte only for a NUL character, which text files do not hold;
+// in UTF-16 every ASCII character has one, at odd offsets for little-endian. A Chinese article in
+// UTF-16 still has ASCII line breaks, spaces or digits. Fewer than 1 unit in 1024 with a NUL
+// lets a stray NUL or two in a long text through as text; more is UTF-16 or no text at all.
+// UTF-16 is named only when it is clear: a few units at least with a NUL in the same half, at
+// least twice as many as in the other half (which may hold some: U+4E00 一 is 00 4E in
+// little-endian), and the bytes decode in that byte order. A short Chinese text with one such
+// character, binary data (NULs in both halves alike, unpaired surrogates) and a file of zeros
+// are not text the tool reads, whatever their NULs look like.
+std::optional<DecodeError> nulRefusal(const NulCounts &counts, QByteArrayView sample,
+                                      bool sampleIsWhole)
 {
+    constexpr qint64 fewestUtf16Units = 4;
     const bool littleEndian = counts.odd > counts.even;
     const qint64 most = littleEndian ? counts.odd : counts.even;
     const qint64 fewest = littleEndian ? counts.even : counts.odd;
-    if (counts.bytes < 2 || most < std::max<qint64>(1, counts.bytes / 2 / 1024) ||
-        most < 2 * fewest)
+    if (most + fewest == 0 || most < std::max<qint64>(1, counts.bytes / 2 / 1024))
         return std::nullopt;
-    return littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
+    const Encoding order = littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
+    if (most >= fewestUtf16Units && most >= 2 * fewest &&
+        decodesAsUtf16(sample, order, sampleIsWhole))
+        return DecodeError{DecodeError::Kind::Utf16WithoutMark, order};
+    return DecodeError{DecodeError::Kind::NotText};
 }
 
-std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
+std::optional<DecodeError> nulRefusal(QByteArrayView bytes)
 {
     NulCounts counts;
     counts.add(bytes);
-    return utf16ByNulCounts(counts);
+    return nulRefusal(counts, bytes, true);
 }
 
 bool readsAsGb18030(QByteArrayView bytes, bool complete)
@@ -253,11 +274,11 @@ std::variant<DecodedText, DecodeError> decodeText(QByteArrayView bytes, Encoding
             return DecodeError{DecodeError::Kind::Utf32Mark};
         return decodeIn(bytes, *mark->encoding, mark->length);
     }
-    const bool utf16 = requested == Encoding::Utf16LE || requested == Encoding::Utf16BE;
-    if (const auto order = utf16 ? std::nullopt : utf16WithoutMark(bytes))
-        return DecodeError{DecodeError::Kind::Utf16WithoutMark, *order};
-    if (requested == Encoding::Auto)
+    if (requested == Encoding::Auto) {
+        if (auto refusal = nulRefusal(bytes))
+            return *refusal;
         return decodeAuto(bytes);
+    }
     Result result = decodeIn(bytes, requested, 0);
     if (auto *error = std::get_if<DecodeError>(&result); error && requested == Encoding::Utf8)
         error->readsAsGb18030 = readsAsGb18030(bytes);
@@ -272,6 +293,8 @@ QString describeError(const DecodeError &error)
     case DecodeError::Kind::Utf16WithoutMark:
         return u"looks like %1 without a byte order mark: use --encoding %2"_s.arg(
             displayName(error.encoding), optionName(error.encoding));
+    case DecodeError::Kind::NotText:
+        return u"not text in any encoding this tool reads (it holds NUL bytes)"_s;
     case DecodeError::Kind::Unavailable:
         return u"this build cannot read %1"_s.arg(displayName(error.encoding));
     case DecodeError::Kind::Invalid:

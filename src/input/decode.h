@@ -19,10 +19,6 @@ struct ByteOrderMark {
 
 std::optional<ByteOrderMark> byteOrderMark(QByteArrayView head);
 
-// Whether bytes without a mark look like UTF-16 and in which byte order: many NUL bytes at
-// alternate positions, as every ASCII character in UTF-16 has one.
-std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes);
-
 // The NUL bytes at even and at odd offsets, and how many bytes there were. Pieces of a stream
 // are added one after the other, so that the same judgement can be made while bytes stream past.
 struct NulCounts {
@@ -33,9 +29,6 @@ struct NulCounts {
     void add(QByteArrayView piece);
 };
 
-// The same judged on such counts.
-std::optional<Encoding> utf16ByNulCounts(const NulCounts &counts);
-
 // Whether the bytes are GB18030 text. With `complete` false they are the start of a longer input,
 // and a sequence cut off at their end does not count against them.
 bool readsAsGb18030(QByteArrayView bytes, bool complete = true);
@@ -45,6 +38,7 @@ struct DecodeError {
         Invalid,          // `offset` starts no well-formed sequence of `encoding`
         Utf32Mark,        // UTF-32 is not read
         Utf16WithoutMark, // refused rather than read as text full of NULs
+        NotText,          // NUL bytes, and not UTF-16 either: binary data
         Unavailable,      // this build cannot convert `encoding`
     };
     Kind kind = Kind::Invalid;
@@ -62,11 +56,19 @@ struct DecodedText {
     bool byteOrderMark = false; // the mark chose the encoding
 };
 
+// What NUL bytes say about bytes without a mark. Nothing when they may be text: no NUL, or a
+// stray few in a long text. Otherwise a refusal: UTF-16 without a mark, in the byte order named,
+// when the NULs clearly say so and `sample` decodes cleanly in that order (the bytes themselves,
+// or their start when `sampleIsWhole` is false); else not text at all.
+std::optional<DecodeError> nulRefusal(const NulCounts &counts, QByteArrayView sample,
+                                      bool sampleIsWhole);
+std::optional<DecodeError> nulRefusal(QByteArrayView bytes);
+
 // The bytes of a text file as UTF-16. A byte order mark decides the encoding whatever was
 // requested; without one the bytes are read in `requested`, and Auto reads valid UTF-8 as UTF-8
 // and anything else as GB18030. Strict: a byte that is not part of a well-formed sequence is an
-// error with its offset, never replaced. Bytes that look like UTF-16 without a mark are refused
-// unless UTF-16 is requested.
+// error with its offset, never replaced. Only Auto judges NUL bytes (nulRefusal()): an encoding
+// asked for by name is obeyed.
 std::variant<DecodedText, DecodeError> decodeText(QByteArrayView bytes, Encoding requested);
 
 // The error in English for standard error, e.g. "invalid UTF-8 at byte offset 7; it reads as

@@ -76,6 +76,8 @@ QString displayFileName(const QString &name)
             shown += hexByte(unit - escapedByteBase);
         else if (unit < 0x20 || unit == 0x7F)
             shown += hexByte(unit);
+        else if (unit >= 0x80 && unit <= 0x9F) // C1 controls, U+009B a terminal's CSI: as UTF-8
+            shown += hexByte(0xC2) + hexByte(unit);
         else
             shown += native[i];
     }

@@ -20,7 +20,8 @@ QString fileNameFromBytes(QByteArrayView bytes);
 QByteArray fileNameBytes(const QString &name);
 
 // The name for a message: native separators, and every byte that is not valid UTF-8, and every
-// control character, written as \xHH so that it can neither garble nor drive the terminal.
+// control character (C0, DEL and C1, the latter as its two UTF-8 bytes), written as \xHH so that
+// it can neither garble nor drive the terminal.
 QString displayFileName(const QString &name);
 
 enum class FileKind { Missing, Regular, Folder, Other };

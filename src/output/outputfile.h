@@ -9,26 +9,78 @@
 namespace tavrinel
 {
 
+class FolderSyncs;
+
+// One file as the system tells files apart, whatever name leads to it.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool known = false;
+
+    bool sameAs(const FileIdentity &other) const
+    {
+        return known && other.known && device == other.device && inode == other.inode;
+    }
+};
+
+// Why a result was not written, for a message in the caller's language.
+struct WriteProblem {
+    enum class Kind {
+        None,
+        System,         // the system's error number says it all
+        CannotCreateIn, // no new file can be made in the folder `subject`
+        ForeignLink,    // a link that another user owns in the shared folder `subject`
+        ForeignFile,    // a file that another user owns in the shared folder `subject`
+        NotRegularFile, // where only a regular file may be written
+        IsInput,        // the name leads to the file being read
+    };
+    Kind kind = Kind::None;
+    int error = 0;   // the system's error number, where there is one
+    QString subject; // a folder, ready for a message
+};
+
 // Where a result goes, written all or nothing wherever that is possible.
 //
 // A regular file, new or existing (also behind a symbolic link), is written into a temporary
-// file in the same folder that replaces it only once every byte was written and synced; a
-// failed or abandoned write leaves no temporary file and the old file as it was. An existing
-// file that may not be written is refused, not replaced.
+// file in the same folder, created readable by its owner only, that replaces it once every byte
+// was written and synced and it has the old file's owner, group, permissions, ACL and extended
+// attributes. A failed or abandoned write leaves no temporary file and the old file as it was.
+// An existing file that may not be written is refused, not replaced.
 //
-// What cannot be replaced that way is written in place: a device (/dev/null, /dev/full), a pipe,
-// and every name of an open descriptor (/dev/stdout, /dev/fd/N, /proc/self/fd/N). The latter
+// Where replacing would lose something — the file has other hard links, or its owner, group or
+// attributes cannot be given to a new file, or the folder takes no new files — the file is
+// written in place instead: the result is kept in memory until commit(), the space is reserved
+// before the first byte changes, and the file is then overwritten, cut to length and synced.
+//
+// In a folder that everyone may write to and that has the sticky bit (/tmp), a link or a file
+// that another user put there is neither followed nor written, as the kernel's protected_symlinks
+// and protected_regular rules have it, also where those are switched off.
+//
+// What cannot be replaced is written in place as it comes: a device (/dev/null, /dev/full), a
+// pipe, and every name of an open descriptor (/dev/stdout, /dev/fd/N, /proc/self/fd/N). The latter
 // write through the descriptor itself, at its position, so `-o /dev/stdout` adds to whatever
 // the caller's standard output already holds instead of putting a new file in its place.
 //
-// Every write is checked as it happens; nothing is buffered behind the caller's back.
+// Every write to the system is checked as it happens.
 class OutputFile final : public ByteSink
 {
 public:
-    explicit OutputFile(const QString &path);
+    struct Options {
+        // Anything but a regular file at the name is refused rather than written to (a batch's
+        // results, which must not wait on a pipe or write into a device).
+        bool regularFileOnly = false;
+        // When set, the folder's new entry is made durable by the caller, once for many files.
+        FolderSyncs *folderSyncs = nullptr;
+    };
+
+    explicit OutputFile(const QString &path) : OutputFile(path, Options()) {}
+    OutputFile(const QString &path, const Options &options);
     ~OutputFile() override;
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
+
+    // Refuses to write when the name leads to this file (the input being read).
+    void refuseFile(const FileIdentity &file);
 
     bool open();
     bool write(const char *bytes, std::size_t size) override;
@@ -38,7 +90,10 @@ public:
     }
     // Makes the written bytes the file's content; false when that or any write failed.
     bool commit();
-    // The system's reason for the first failure.
+
+    // The first failure.
+    WriteProblem problem() const;
+    // The same in English.
     QString errorString() const;
 
     struct Platform;
@@ -46,5 +101,8 @@ public:
 private:
     std::unique_ptr<Platform> d_;
 };
+
+// The reason of a problem in English, e.g. "cannot create a file in /srv/out: Permission denied".
+QString describeProblem(const WriteProblem &problem);
 
 } // namespace tavrinel

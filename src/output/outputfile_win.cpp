@@ -7,18 +7,24 @@ namespace tavrinel
 {
 
 // On Windows names are Unicode already and QSaveFile replaces files atomically. It is opened
-// unbuffered: with a buffer, a write error met while commit() flushes goes unreported.
+// unbuffered: with a buffer, a write error met while commit() flushes goes unreported. There are
+// no sticky folders, hard-linked text files are rare and ACLs live with the folder, so the rules
+// of the Linux writer about those do not apply; a result that must be a regular file still is.
 struct OutputFile::Platform {
     QString name;
+    Options options;
     std::unique_ptr<QFileDevice> device;
     bool atomic = true;
     bool failed = false;
     bool committed = false;
+    WriteProblem refusal; // a refusal of ours, not the device's
 };
 
-OutputFile::OutputFile(const QString &path) : d_(std::make_unique<Platform>())
+OutputFile::OutputFile(const QString &path, const Options &options)
+    : d_(std::make_unique<Platform>())
 {
     d_->name = path;
+    d_->options = options;
     const QFileInfo info(path);
     d_->atomic = !(info.exists() && !info.isFile() && !info.isDir());
     if (d_->atomic)
@@ -33,8 +39,16 @@ OutputFile::~OutputFile()
         static_cast<QSaveFile &>(*d_->device).cancelWriting();
 }
 
+// Windows has no inode numbers to compare; the command line's own checks of names apply.
+void OutputFile::refuseFile(const FileIdentity &) {}
+
 bool OutputFile::open()
 {
+    if (!d_->atomic && d_->options.regularFileOnly) {
+        d_->refusal = {WriteProblem::Kind::NotRegularFile, 0, {}};
+        d_->failed = true;
+        return false;
+    }
     d_->failed = !d_->device->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     return !d_->failed;
 }
@@ -70,8 +84,17 @@ bool OutputFile::commit()
     return done;
 }
 
+WriteProblem OutputFile::problem() const
+{
+    if (d_->refusal.kind != WriteProblem::Kind::None)
+        return d_->refusal;
+    return d_->failed ? WriteProblem{WriteProblem::Kind::System, 0, {}} : WriteProblem();
+}
+
 QString OutputFile::errorString() const
 {
+    if (d_->refusal.kind != WriteProblem::Kind::None)
+        return describeProblem(d_->refusal);
     return d_->device->errorString();
 }
 

@@ -33,6 +33,8 @@ QString reasonFor(const DecodeError &error)
     case DecodeError::Kind::Utf16WithoutMark:
         return u"文件像是没有字节顺序标记（BOM）的 %1 文本，请另存为 UTF-8 或带 BOM 的 UTF-16"_s
             .arg(displayName(error.encoding));
+    case DecodeError::Kind::NotText:
+        return u"文件含有 NUL 字节，不是本程序能读取的任何编码的文本"_s;
     case DecodeError::Kind::Unavailable:
         return u"本程序无法读取 %1 编码"_s.arg(displayName(error.encoding));
     case DecodeError::Kind::Invalid:

@@ -1,3 +1,4 @@
+#include "article.h"
 #include "inputfile.h"
 #include "paragraphwriter.h"
 #include "testfiles.h"
@@ -12,6 +13,7 @@
 #include <QThread>
 #include <functional>
 #if !defined(Q_OS_WIN)
+#include <csignal>
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/resource.h>
@@ -142,8 +144,8 @@ std::pair<QString, QString> split(const QString &entry, QChar separator)
 }
 
 // Lays out a folder from entries "path=kind" (a file holding that kind of article), "path/"
-// (a folder) and "path@target" (a symbolic link). Hands it to the unprivileged user, so that a
-// locked file is really unreadable for the tool.
+// (a folder), "path|" (a named pipe) and "path@target" (a symbolic link). Hands it to the
+// unprivileged user, so that a locked file is really unreadable for the tool.
 void layOut(const QDir &root, const QStringList &entries)
 {
     for (const QString &entry : entries) {
@@ -152,6 +154,11 @@ void layOut(const QDir &root, const QStringList &entries)
         } else if (entry.contains(u'@')) {
             const auto [link, target] = split(entry, u'@');
             QVERIFY(QFile::link(target, root.filePath(link)));
+#if !defined(Q_OS_WIN)
+        } else if (entry.endsWith(u'|')) {
+            QCOMPARE(mkfifo(QFile::encodeName(root.filePath(entry.chopped(1))).constData(), 0644),
+                     0);
+#endif
         } else {
             const auto [path, kind] = split(entry, u'=');
             QVERIFY(root.mkpath(QFileInfo(path).path()));
@@ -317,6 +324,14 @@ private slots:
     void fileCutShortWhileConverted();
     void readsEncodings_data();
     void readsEncodings();
+    void sharedFolderRefusals_data();
+    void sharedFolderRefusals();
+    void outputThatIsInput_data();
+    void outputThatIsInput();
+    void signalMidWriteRemovesTemporary_data();
+    void signalMidWriteRemovesTemporary();
+    void readsFilesThatReportNoSize();
+    void cutShortMidCharacterIsAChange();
 };
 
 void TestCli::generates_data()
@@ -360,6 +375,10 @@ void TestCli::generates_data()
     QTest::newRow("--escape-html, cut as written")
         << QStringList{u"--escape-html"_s, u"--size"_s, u"3"_s} << QByteArray(R"(a<b. "c" & d)")
         << QByteArray("<p>a&lt;b.</p><p> &quot;c&quot; &amp; d</p>");
+    QTest::newRow("--encoding utf-8 is obeyed, a NUL and all")
+        << QStringList{u"--encoding"_s, u"utf-8"_s}
+        << QByteArray("Hello") + '\0' + " world. This is a test."
+        << QByteArray("<p>Hello") + '\0' + " world.</p><p> This is a test.</p>";
     QTest::newRow("inline HTML passes without it")
         << QStringList{u"--size"_s, u"3"_s} << QByteArray("a<i>b</i>. c")
         << QByteArray("<p>a<i>b</i>.</p><p> c</p>");
@@ -443,6 +462,8 @@ void TestCli::refusesBadInput_data()
         << QStringList{u"--frobnicate"_s} << hello << 2 << u"frobnicate"_s;
     QTest::newRow("two inputs") << QStringList{u"a"_s, u"b"_s} << hello << 2
                                 << u"at most one input"_s;
+    QTest::newRow("-o with an empty name")
+        << QStringList{u"-o"_s, QString()} << hello << 2 << u"-o needs a file name."_s;
     QTest::newRow("--out-dir with -o")
         << QStringList{u"--out-dir"_s, u"/tmp"_s, u"-o"_s, u"x"_s, u"a"_s} << hello << 2
         << u"--out-dir does not go with --stats or -o"_s;
@@ -676,6 +697,11 @@ void TestCli::batch_data()
         << QStringList{u"a.txt=good"_s, u"out/a.txt/"_s}
         << QStringList{u"--out-dir"_s, u"out"_s, u"a.txt"_s} << 1 << QStringList()
         << QStringList{u"cannot write out/a.txt: "_s + isFolderReason, u"1 of 1 files failed"_s};
+    QTest::newRow("a result's name taken by a pipe: no wait, the others go on")
+        << QStringList{u"a.txt=good"_s, u"b.txt=other"_s, u"out/"_s, u"out/a.txt|"_s}
+        << QStringList{u"--out-dir"_s, u"out"_s, u"a.txt"_s, u"b.txt"_s} << 1
+        << QStringList{u"out/b.txt=other"_s}
+        << QStringList{u"cannot write out/a.txt: not a regular file"_s, u"1 of 2 files failed"_s};
     QTest::newRow("the same settings for every file")
         << QStringList{u"a.txt=good"_s, u"b.txt=other"_s, u"out/"_s}
         << QStringList{u"--by"_s,      u"sentences"_s, u"--size"_s, u"0"_s,
@@ -694,8 +720,9 @@ void TestCli::batch()
     QFETCH(QStringList, results);
     QFETCH(QStringList, messages);
 #if defined(Q_OS_WIN)
-    if (layout.join(u' ').contains(u"=locked"_s) || layout.join(u' ').contains(u'@'))
-        LINUX_ONLY("unreadable files and symbolic links");
+    if (layout.join(u' ').contains(u"=locked"_s) || layout.join(u' ').contains(u'@') ||
+        layout.join(u' ').contains(u'|'))
+        LINUX_ONLY("unreadable files, symbolic links and named pipes");
 #endif
     QTemporaryDir work;
     QTemporaryDir bin;
@@ -737,11 +764,16 @@ void TestCli::batch()
         const auto [path, kind] = split(result, u'=');
         expected.insert(path, paragraphs.value(kind, kind.toUtf8()));
     }
+    QStringList pipes; // still there, and not to be opened
+    for (const QString &entry : layout) {
+        if (entry.endsWith(u'|'))
+            pipes << entry.chopped(1);
+    }
     const QStringList files = filesIn(root);
-    QStringList expectedFiles = expected.keys();
+    QStringList expectedFiles = expected.keys() + pipes;
     expectedFiles.sort();
     QCOMPARE(files, expectedFiles);
-    for (const QString &file : expectedFiles)
+    for (const QString &file : expected.keys())
         QCOMPARE(fileBytes(root.filePath(file)), expected.value(file));
 }
 
@@ -839,7 +871,7 @@ void TestCli::faultsLeaveNothingBehind_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("read-only folder, new file")
-        << Fault::ReadOnlyFolder << false << 1 << u"cannot write"_s;
+        << Fault::ReadOnlyFolder << false << 1 << u"out.txt: cannot create a file in"_s;
     QTest::newRow("read-only file") << Fault::ReadOnlyFile << true << 1 << u"cannot write"_s;
     QTest::newRow("output is a folder") << Fault::OutputIsFolder << true << 1 << u"cannot write"_s;
     QTest::newRow("output folder missing")
@@ -1360,6 +1392,12 @@ void TestCli::readsEncodings_data()
         << u"standard input: looks like UTF-16LE without a byte order mark"_s;
     QTest::newRow("UTF-16LE without mark as asked")
         << QStringList{u"--encoding"_s, u"utf-16le"_s} << utf16le << false << 0 << QString();
+    QTest::newRow("auto: the mark's choice is told")
+        << autoDetect << "\xFF\xFE" + utf16le << false << 0
+        << u"a.txt: reading as UTF-16LE (byte order mark)"_s;
+    QTest::newRow("a NUL in a short file: no byte order named")
+        << none << QByteArray("Hello") + '\0' + " world. This is a test." << false << 2
+        << u"a.txt: not text in any encoding this tool reads"_s;
     QTest::newRow("UTF-32 mark") << none << QByteArray("\xFF\xFE\0\0a\0\0\0", 8) << false << 2
                                  << u"a.txt: UTF-32 byte order mark"_s;
     QTest::newRow("counts of UTF-16 with mark")
@@ -1417,6 +1455,156 @@ void TestCli::readsEncodings()
     QCOMPARE(outcome.out, inUtf8.out);
     if (toFile)
         QCOMPARE(fileBytes(dir.filePath(u"out.txt"_s)), fileBytes(dir.filePath(u"same.txt"_s)));
+}
+
+void TestCli::sharedFolderRefusals_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // run in a folder with shared/, a.txt, victim.txt
+    QTest::newRow("-o") << QStringList{u"-o"_s, u"shared/a.txt"_s, u"a.txt"_s};
+    QTest::newRow("--out-dir") << QStringList{u"--out-dir"_s, u"shared"_s, u"a.txt"_s};
+}
+
+// A link that another user planted in a folder like /tmp is not followed, whoever runs the tool.
+void TestCli::sharedFolderRefusals()
+{
+    LINUX_ONLY("another user and sticky folders");
+#if !defined(Q_OS_WIN)
+    QFETCH(QStringList, arguments);
+    if (geteuid() != 0)
+        QSKIP("needs root, to plant a link as another user (nobody)");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ExeOther));
+    const QString shared = makeSharedFolder(QDir(dir.path()));
+    QVERIFY(!shared.isEmpty());
+    writeFile(dir.filePath(u"a.txt"_s), hello);
+    writeFile(dir.filePath(u"victim.txt"_s), "the caller's secret");
+    QCOMPARE(runAsNobody({u"ln"_s, u"-s"_s, dir.filePath(u"victim.txt"_s), shared + u"/a.txt"_s}),
+             0);
+    const Outcome outcome = runCli(arguments, {}, As::Caller, RLIM_INFINITY,
+                                   QStringLiteral(TAVRINEL_CLI_PATH), dir.path());
+    QCOMPARE(outcome.exitCode, 1);
+    const QByteArray message = "cannot write shared/a.txt: not following a symbolic link that "
+                               "another user owns in the shared folder " +
+                               QFile::encodeName(shared);
+    QVERIFY2(outcome.err.contains(message), outcome.err.constData());
+    QCOMPARE(fileBytes(dir.filePath(u"victim.txt"_s)), QByteArray("the caller's secret"));
+#endif
+}
+
+void TestCli::outputThatIsInput_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // run in a folder holding a.txt and its link b.txt
+    QTest::addColumn<bool>("appendToInput");    // standard output appends to a.txt
+    QTest::addColumn<QString>("message");
+    QTest::newRow("-o the input") << QStringList{u"-o"_s, u"a.txt"_s, u"a.txt"_s} << false
+                                  << u"cannot write a.txt: it is the input file"_s;
+    QTest::newRow("-o another name of the input")
+        << QStringList{u"-o"_s, u"b.txt"_s, u"a.txt"_s} << false
+        << u"cannot write b.txt: it is the input file"_s;
+    QTest::newRow("standard output appends to the input")
+        << QStringList{u"a.txt"_s} << true
+        << u"cannot write to standard output: it is the input file a.txt"_s;
+}
+
+// Writing the paragraphs over the article they come from is refused before anything is written.
+void TestCli::outputThatIsInput()
+{
+    LINUX_ONLY("hard links and descriptors set up in the child");
+#if !defined(Q_OS_WIN)
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, appendToInput);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString input = dir.filePath(u"a.txt"_s);
+    writeFile(input, hello);
+    QVERIFY(::link(QFile::encodeName(input).constData(),
+                   QFile::encodeName(dir.filePath(u"b.txt"_s)).constData()) == 0);
+    const QByteArray name = QFile::encodeName(input);
+    const Outcome outcome =
+        runCli(arguments, {}, As::Caller, RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH),
+               dir.path(), -1, [&] {
+                   if (appendToInput)
+                       dup2(open(name.constData(), O_WRONLY | O_APPEND), STDOUT_FILENO);
+               });
+    QCOMPARE(outcome.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(outcome.err), u"tavrinel-cli: "_s + message + u'\n');
+    QCOMPARE(fileBytes(input), hello);
+    QCOMPARE(entries(dir.path()), (QStringList{u"a.txt"_s, u"b.txt"_s}));
+#endif
+}
+
+void TestCli::signalMidWriteRemovesTemporary_data()
+{
+    QTest::addColumn<int>("signal");
+#if !defined(Q_OS_WIN)
+    QTest::newRow("Ctrl-C (SIGINT)") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+#endif
+}
+
+// A signal while the result is written removes its temporary file and still ends the tool by
+// that signal; the old file stays as it was.
+void TestCli::signalMidWriteRemovesTemporary()
+{
+    LINUX_ONLY("signals");
+#if !defined(Q_OS_WIN)
+    QFETCH(int, signal);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString output = dir.filePath(u"out.txt"_s);
+    writeFile(output, "the file as it was");
+    QProcess process;
+    process.start(QStringLiteral(TAVRINEL_CLI_PATH), {u"-o"_s, output});
+    QVERIFY(process.waitForStarted());
+    // More than the first look at the input takes: the tool starts writing, then waits for more.
+    process.write(longArticle());
+    const auto temporary = [&] {
+        return QDir(dir.path()).entryList({u".tavrinel-*"_s}, QDir::Files | QDir::Hidden);
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(temporary().size(), 1, 10000);
+    ::kill(static_cast<pid_t>(process.processId()), signal);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(process.exitCode(), signal);
+    QCOMPARE(temporary(), QStringList());
+    QCOMPARE(fileBytes(output), QByteArray("the file as it was"));
+#endif
+}
+
+// Files of /proc report a size of 0 and have content: they are read to their end.
+void TestCli::readsFilesThatReportNoSize()
+{
+    LINUX_ONLY("/proc");
+    const Outcome outcome = runCli({u"--stats"_s, u"/proc/version"_s});
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY2(!outcome.out.startsWith("characters: 0\n"), outcome.out.constData());
+}
+
+// A file cut short in the middle of a character while it is read has changed; its text is not
+// invalid for that.
+void TestCli::cutShortMidCharacterIsAChange()
+{
+    LINUX_ONLY("a file cut short while another handle reads it");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(u"a.txt"_s);
+    const QByteArray article = QByteArray("你好。").repeated(30000); // beyond the first look
+    writeFile(path, article);
+    tavrinel::cli::ArticleWork work;
+    work.onBytes = [&](tavrinel::utf8::ByteSource &source) {
+        QFile::resize(path, 100000); // inside a character of three bytes
+        return tavrinel::utf8::validate(source);
+    };
+    const auto outcome = tavrinel::cli::processArticle(path, {}, work);
+    QVERIFY(outcome.failure);
+    QCOMPARE(outcome.failure->exitCode, 1);
+    QVERIFY2(outcome.failure->message.endsWith(u"the file changed while it was read"_s),
+             qPrintable(outcome.failure->message));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

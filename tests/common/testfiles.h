@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QTest>
 #ifndef Q_OS_WIN
@@ -36,6 +37,31 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
 
 #ifndef Q_OS_WIN
 // Linux-only fault helpers: device nodes, file-size limits and a full file system.
+
+// Runs a command as the user nobody (65534) through setpriv: a real second user, for what
+// another user of the machine would do. The exit code; -1 when it could not run or crashed.
+inline int runAsNobody(const QStringList &command)
+{
+    QProcess process;
+    process.start(QStringLiteral("setpriv"),
+                  QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups"), QStringLiteral("--")} +
+                      command);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process.exitCode();
+}
+
+// A folder that anyone may write to, with the sticky bit, as /tmp: where another user can plant
+// names for the caller to write through. Empty when it cannot be made.
+inline QString makeSharedFolder(const QDir &in)
+{
+    const QString path = in.filePath(QStringLiteral("shared"));
+    if (!in.mkdir(QStringLiteral("shared")) ||
+        chmod(QFile::encodeName(path).constData(), 01777) != 0)
+        return {};
+    return path;
+}
 
 // Whether the path is (still) a device node and not a file put in its place.
 inline bool isCharacterDevice(const char *path)

@@ -133,14 +133,26 @@ void TestInput::decodeText_data()
             u"invalid GB18030 at byte offset 1"_s);
     refused("GB18030 lead byte before ASCII", gbNiHao + bytes("\x81 x", 3), Encoding::Gb18030,
             u"invalid GB18030 at byte offset 4"_s);
-    refused("UTF-16LE without mark as utf-8", encoded("UTF-16LE", u"Hello"_s), Encoding::Utf8,
+    refused("UTF-16LE without mark as auto", encoded("UTF-16LE", u"Hello"_s), Encoding::Auto,
             u"looks like UTF-16LE without a byte order mark: use --encoding utf-16le"_s);
     refused("UTF-16BE without mark as auto", encoded("UTF-16BE", u"Hello"_s), Encoding::Auto,
             u"looks like UTF-16BE without a byte order mark: use --encoding utf-16be"_s);
-    refused("Chinese UTF-16LE without mark", utf16LE, Encoding::Utf8,
+    refused("Chinese UTF-16LE without mark", utf16LE, Encoding::Auto,
             u"looks like UTF-16LE without a byte order mark: use --encoding utf-16le"_s);
-    refused("UTF-16LE without mark as gb18030", utf16LE, Encoding::Gb18030,
-            u"looks like UTF-16LE without a byte order mark: use --encoding utf-16le"_s);
+    // An encoding asked for by name is obeyed, NULs and all; only auto judges them.
+    const QByteArray strayNul = "Hello" + bytes("\0", 1) + " world. This is a test.";
+    read("a NUL in UTF-8 asked for by name", strayNul, Encoding::Utf8, QString::fromUtf8(strayNul),
+         u8, false);
+    read("UTF-16LE without mark as gb18030", encoded("UTF-16LE", u"Hi"_s), Encoding::Gb18030,
+         QString::fromUtf8("H\0i\0", 4), gb, false);
+    // A byte order is named only where it is clear and the bytes decode in it.
+    const QString notText = u"not text in any encoding this tool reads (it holds NUL bytes)"_s;
+    refused("one NUL in a short text", strayNul, Encoding::Auto, notText);
+    refused("Chinese UTF-16LE with one U+4E00, no ASCII",
+            bytes("\x00\x4e\x2a\x4e\xee\x95\x98\x98\x02\x30", 10), Encoding::Auto, notText);
+    refused("NULs of UTF-16LE, a lone surrogate", QByteArray("a\0b\0c\0d\0\x01\xDC", 10),
+            Encoding::Auto, notText);
+    refused("only NUL bytes", QByteArray(300, '\0'), Encoding::Auto, notText);
     refused("UTF-16LE odd last byte", utf16LEMark + bytes("a\0b", 3), Encoding::Utf8,
             u"invalid UTF-16LE at byte offset 4"_s);
     refused("UTF-16LE lone high surrogate",

@@ -9,9 +9,67 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
+#include <grp.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 
 using namespace Qt::StringLiterals;
 using namespace testfiles;
+
+namespace
+{
+
+// Saves as another user, in a child process that takes that user's ids: the message, or nothing
+// on success.
+std::optional<QString> saveAs(uid_t uid, gid_t gid, const std::vector<gid_t> &groups,
+                              const QString &path, const QString &text)
+{
+    if (uid == ::geteuid())
+        return tavrinel::saveTextFile(path, text);
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return u"no pipe"_s;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        if (::setgroups(groups.size(), groups.data()) != 0 || ::setgid(gid) != 0 ||
+            ::setuid(uid) != 0)
+            ::_exit(99);
+        const QByteArray message = tavrinel::saveTextFile(path, text).value_or(QString()).toUtf8();
+        const bool sent =
+            ::write(channel[1], message.constData(), message.size()) == message.size();
+        ::_exit(sent ? 0 : 98);
+    }
+    ::close(channel[1]);
+    QByteArray message;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        message.append(buffer, got);
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return u"the saving child failed"_s;
+    return message.isEmpty() ? std::nullopt : std::optional(QString::fromUtf8(message));
+}
+
+QByteArray attribute(const QString &path, const char *name)
+{
+    char value[4096];
+    const ssize_t size = ::getxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return size < 0 ? QByteArray("<none>") : QByteArray(value, size);
+}
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished() || process.exitCode() != 0)
+        return QString::fromLocal8Bit(process.readAllStandardError()) + program + u" failed"_s;
+    return {};
+}
+
+} // namespace
 
 class TestOutput : public QObject
 {
@@ -32,6 +90,10 @@ private slots:
     void keepsPermissionsOfReplacedFile();
     void fileNamesKeepTheirBytes_data();
     void fileNamesKeepTheirBytes();
+    void sharedFolder_data();
+    void sharedFolder();
+    void keepsWhatTheFileHad_data();
+    void keepsWhatTheFileHad();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -213,6 +275,9 @@ void TestOutput::fileNamesKeepTheirBytes_data()
     QTest::newRow("a lone continuation byte after a character")
         << QByteArray("\xE6\x96\x87\x80") << u"文\\x80"_s;
     QTest::newRow("a control character") << QByteArray("a\x1B[2Jb") << u"a\\x1B[2Jb"_s;
+    QTest::newRow("a C1 control character, a terminal's CSI") << QByteArray("a\xC2\x9B"
+                                                                            "2Jb")
+                                                              << u"a\\xC2\\x9B2Jb"_s;
     QTest::newRow("an encoded surrogate") << QByteArray("\xED\xB2\x80") << u"\\xED\\xB2\\x80"_s;
 }
 
@@ -227,6 +292,155 @@ void TestOutput::fileNamesKeepTheirBytes()
     const QByteArray native = QFile::encodeName(dir_->path()) + '/' + bytes;
     QCOMPARE(tavrinel::saveTextFile(tavrinel::fileNameFromBytes(native), u"x"), std::nullopt);
     QCOMPARE(::unlink(native.constData()), 0); // QTemporaryDir cannot remove such a name
+}
+
+void TestOutput::sharedFolder_data()
+{
+    QTest::addColumn<QString>("planted"); // at the name saved to, in a sticky folder for all
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("another user's link to the caller's file") << u"link"_s << true;
+    QTest::newRow("another user's file, writable by all") << u"file"_s << true;
+    QTest::newRow("another user's pipe") << u"pipe"_s << true;
+    QTest::newRow("the caller's own link") << u"own link"_s << false;
+    QTest::newRow("nothing: a new file") << QString() << false;
+}
+
+// In a folder like /tmp, what another user put in the way is neither followed nor written; what
+// is written stays unreadable to others until it replaces the file.
+void TestOutput::sharedFolder()
+{
+    QFETCH(QString, planted);
+    QFETCH(bool, refused);
+    if (::geteuid() != 0)
+        QSKIP("needs root, to plant names as another user (nobody)");
+    QVERIFY(QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                    QFile::ExeOwner | QFile::ExeOther));
+    const QString shared = makeSharedFolder(QDir(dir_->path()));
+    QVERIFY(!shared.isEmpty());
+    const QString victim = dir_->filePath(u"victim.txt"_s);
+    writeFile(victim, "the caller's secret");
+    const QString target = shared + u"/out.txt"_s;
+    if (planted == u"link")
+        QCOMPARE(runAsNobody({u"ln"_s, u"-s"_s, victim, target}), 0);
+    else if (planted == u"file")
+        QCOMPARE(runAsNobody({u"sh"_s, u"-c"_s, u"umask 0; printf planted > \"$0\""_s, target}), 0);
+    else if (planted == u"pipe")
+        QCOMPARE(runAsNobody({u"mkfifo"_s, u"-m"_s, u"666"_s, target}), 0);
+    else if (planted == u"own link")
+        QVERIFY(QFile::link(victim, target));
+
+    tavrinel::OutputFile file(target);
+    QCOMPARE(file.open(), !refused);
+    if (refused) {
+        QVERIFY2(file.errorString().contains(u"another user owns in the shared folder"_s),
+                 qPrintable(file.errorString()));
+        QCOMPARE(fileBytes(victim), QByteArray("the caller's secret"));
+        QCOMPARE(QDir(shared).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                        QDir::NoDotAndDotDot),
+                 QStringList{u"out.txt"_s});
+        return;
+    }
+    QVERIFY(file.write("the result"));
+    const QString written = planted.isEmpty() ? shared : dir_->path(); // the link's target's
+    const QStringList temporary =
+        QDir(written).entryList({u".tavrinel-*"_s}, QDir::Files | QDir::Hidden);
+    QCOMPARE(temporary.size(), 1);
+    QVERIFY2(runAsNobody({u"cat"_s, written + u'/' + temporary[0]}) != 0,
+             "another user read the result while it was written");
+    QVERIFY(file.commit());
+    QCOMPARE(fileBytes(target), QByteArray("the result"));
+}
+
+void TestOutput::keepsWhatTheFileHad_data()
+{
+    QTest::addColumn<QString>("file"); // what the file has, and who saves it
+    QTest::addColumn<int>("reason");   // of the failure; 0: saved
+    QTest::newRow("group-shared, saved by another member") << u"group-shared"_s << 0;
+    QTest::newRow("an ACL and an extended attribute") << u"attributes"_s << 0;
+    QTest::newRow("a second hard link") << u"two links"_s << 0;
+    QTest::newRow("in a folder that takes no new files") << u"closed folder"_s << 0;
+    QTest::newRow("in place, on a full disk") << u"full disk"_s << ENOSPC;
+}
+
+// A save keeps the file's owner, group, permissions, ACL, attributes and links, by replacing it
+// where that keeps them and writing it in place where it would not; a save in place that cannot
+// finish leaves the old text.
+void TestOutput::keepsWhatTheFileHad()
+{
+    QFETCH(QString, file);
+    QFETCH(int, reason);
+    if (::geteuid() != 0)
+        QSKIP("needs root, to give files to other users and save as them");
+    const FullDisk disk;
+    if (file == u"full disk" && !disk.error().isEmpty())
+        QSKIP(qPrintable(disk.error()));
+    QVERIFY(QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                    QFile::ExeOwner | QFile::ExeOther));
+    const QString folder = file == u"full disk" ? disk.path() : dir_->filePath(u"folder"_s);
+    QDir().mkpath(folder);
+    const QString path = folder + u"/old.txt"_s;
+    const QString other = folder + u"/other.txt"_s;
+    const QByteArray old = FullDisk::oldContent();
+    const QString text = file == u"full disk" ? QString(10000, u'x') : u"the new text"_s;
+    writeFile(path, old);
+    const auto name = [](const QString &of) {
+        return QFile::encodeName(of);
+    };
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;
+    if (file == u"group-shared") { // uid 2001 and uid 2002 share group 3000
+        QCOMPARE(::chown(name(folder).constData(), 0, 3000), 0);
+        QCOMPARE(::chmod(name(folder).constData(), 02775), 0);
+        QCOMPARE(::chown(name(path).constData(), 2002, 3000), 0);
+        QCOMPARE(::chmod(name(path).constData(), 0664), 0);
+        uid = gid = 2001;
+        groups = {3000};
+    } else if (file == u"attributes") {
+        QCOMPARE(::chmod(name(path).constData(), 0640), 0);
+        if (const QString failed = run(u"setfacl"_s, {u"-m"_s, u"u:nobody:rw"_s, path});
+            !failed.isEmpty())
+            QSKIP(qPrintable(u"no ACL here: "_s + failed));
+        if (const QString failed =
+                run(u"setfattr"_s, {u"-n"_s, u"user.origin"_s, u"-v"_s, u"scanner"_s, path});
+            !failed.isEmpty())
+            QSKIP(qPrintable(u"no extended attributes here: "_s + failed));
+    } else if (file == u"two links" || file == u"full disk") {
+        QCOMPARE(::link(name(path).constData(), name(other).constData()), 0);
+    } else if (file == u"closed folder") {
+        QCOMPARE(::chown(name(path).constData(), 65534, 65534), 0);
+        QCOMPARE(::chmod(name(folder).constData(), 0555), 0);
+        uid = gid = 65534;
+    }
+    struct stat before;
+    QCOMPARE(::stat(name(path).constData(), &before), 0);
+    const QByteArray acl = attribute(path, "system.posix_acl_access");
+    const QByteArray origin = attribute(path, "user.origin");
+
+    const std::optional<QString> message = saveAs(uid, gid, groups, path, text);
+    ::chmod(name(folder).constData(), 0755);
+
+    if (reason != 0) {
+        QVERIFY(message);
+        QVERIFY2(message->endsWith(tavrinel::systemErrorText(reason)), qPrintable(*message));
+        QCOMPARE(fileBytes(path), old);
+        QCOMPARE(fileBytes(other), old);
+        QCOMPARE(disk.entries(), (QStringList{u"old.txt"_s, u"other.txt"_s}));
+        return;
+    }
+    QCOMPARE(message, std::nullopt);
+    QCOMPARE(fileBytes(path), text.toUtf8());
+    struct stat after;
+    QCOMPARE(::stat(name(path).constData(), &after), 0);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(attribute(path, "system.posix_acl_access"), acl);
+    QCOMPARE(attribute(path, "user.origin"), origin);
+    if (file == u"two links")
+        QCOMPARE(fileBytes(other), text.toUtf8());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(u".tavrinel"_s),
+             QStringList());
 }
 
 int main(int argc, char *argv[])

@@ -754,6 +754,7 @@ void TestWindow::saveFailure_data()
     QTest::newRow("full device") << u"/dev/full"_s << ENOSPC;
     QTest::newRow("full disk, small result") << u"full disk"_s << ENOSPC;
     QTest::newRow("file size limit, small result") << u"size limit"_s << EFBIG;
+    QTest::newRow("another user's link in a shared folder") << u"planted link"_s << 0;
 }
 
 // The writer's failures are tested with it; here the window's side: the warning box, no file.
@@ -764,13 +765,22 @@ void TestWindow::saveFailure()
     const FullDisk disk;
     if (where == u"full disk" && !disk.error().isEmpty())
         QSKIP(qPrintable(disk.error()));
+    if (where == u"planted link" && geteuid() != 0)
+        QSKIP("needs root, to plant a link as another user (nobody)");
     const QString path = where == u"read-only"_s    ? readOnlyFolder(*dir_) + u'/' + offeredName
                          : where == u"missing"_s    ? dir_->filePath(u"missing/"_s + offeredName)
                          : where == u"full disk"_s  ? disk.filePath(u"old.txt"_s)
                          : where == u"size limit"_s ? dir_->filePath(u"old.txt"_s)
+                         : where == u"planted link" ? dir_->filePath(u"shared/"_s + offeredName)
                                                     : where;
     if (where == u"size limit")
         writeFile(path, FullDisk::oldContent());
+    if (where == u"planted link") { // to where the saving user's file would be made
+        QVERIFY(QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                        QFile::ExeOwner | QFile::ExeOther));
+        QVERIFY(!makeSharedFolder(QDir(dir_->path())).isEmpty());
+        QCOMPARE(runAsNobody({u"ln"_s, u"-s"_s, dir_->filePath(u"victim.txt"_s), path}), 0);
+    }
     article()->setPlainText(u"Hello world."_s);
     prompt_->fileNames = {path};
     focus(child("BtnDo"));
@@ -785,6 +795,10 @@ void TestWindow::saveFailure()
     QCOMPARE(message.icon, MessageIcon::Warning);
     QVERIFY2(message.text.startsWith(u"文件保存失败"_s), qPrintable(message.text));
     QVERIFY2(message.text.contains(QDir::toNativeSeparators(path)), qPrintable(message.text));
+    if (where == u"planted link")
+        QVERIFY2(message.text.contains(u"共享文件夹"_s) &&
+                     !QFileInfo::exists(dir_->filePath(u"victim.txt"_s)),
+                 qPrintable(message.text));
     if (reason != 0)
         QVERIFY2(message.text.endsWith(tavrinel::systemErrorText(reason)),
                  qPrintable(message.text));
@@ -1476,7 +1490,8 @@ void TestWindow::keysThroughWindowSystem()
 }
 
 // The window's program ignores SIGXFSZ from its start, so that a save past a file size limit
-// fails with a message instead of ending the program with the user's article in it.
+// fails with a message instead of ending the program with the user's article in it; it catches
+// SIGTERM and SIGHUP, to remove a save's temporary file before it dies of them.
 void TestWindow::programIgnoresFileSizeSignal()
 {
     QProcess program;
@@ -1487,17 +1502,18 @@ void TestWindow::programIgnoresFileSizeSignal()
     program.setChildProcessModifier([] { std::signal(SIGXFSZ, SIG_DFL); });
     program.start(QStringLiteral(TAVRINEL_WINDOW_PATH), {});
     QVERIFY(program.waitForStarted());
-    const auto ignored = [&program] {
+    const auto has = [&program](const QByteArray &set, int signal) {
         QFile status(u"/proc/%1/status"_s.arg(program.processId()));
         if (!status.open(QIODevice::ReadOnly))
             return false;
         for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("SigIgn:"))
-                return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGXFSZ - 1)) & 1) != 0;
+            if (line.startsWith(set))
+                return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1) != 0;
         }
         return false;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(ignored(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(has("SigIgn:", SIGXFSZ), 10000);
+    QVERIFY(has("SigCgt:", SIGTERM) && has("SigCgt:", SIGHUP));
     program.kill();
     program.waitForFinished();
 }

@@ -403,16 +403,21 @@ void TestUtf8::kernelsAgreeWithScalar()
                 static_cast<char>(damage[random() % std::size(damage)]);
         const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
         const auto size = static_cast<std::size_t>(bytes.size());
-        const bool word = random() % 2 != 0;
+        const BreakSet set{random() % 2 != 0 ? Breaks::Cjk : Breaks::Ascii,
+                           random() % 2 != 0 ? Completeness::Word : Completeness::Sentence};
+        const Surroundings around{random() % 2 != 0, random() % 2 != 0, random() % 2 != 0};
         expected.resize(size / windowBytes + 1);
         got.resize(size / windowBytes + 1);
-        const Tally tally = classifyScalar(data, size, word, expected.data());
+        Surroundings scalarAround = around;
+        const Tally tally = classifyScalar(data, size, set, scalarAround, expected.data());
         const bool valid = validScalar(data, size);
         QCOMPARE(valid, testutf16::decode(bytes).has_value());
         for (const Kernel kernel : kernels()) {
             const Kernels &k = kernelsFor(kernel);
             QCOMPARE(k.valid(data, size), valid);
-            const Tally other = k.classify(data, size, word, got.data());
+            Surroundings kernelAround = around;
+            const Tally other = k.classify(data, size, set, kernelAround, got.data());
+            QCOMPARE(kernelAround.inRun, scalarAround.inRun);
             QCOMPARE(other.units, tally.units);
             QCOMPARE(other.breaks, tally.breaks);
             for (std::size_t w = 0; w * windowBytes < size; ++w)

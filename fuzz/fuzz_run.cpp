@@ -1,5 +1,6 @@
-// The generation run over any UTF-16 article and size, in all three modes and by both break rules. Input: one byte that
-// picks where a single segmenter call starts, the size N in two bytes, then the article.
+// The generation run over any UTF-16 article and size, in all three modes and by both break rules.
+// Input: one byte that picks where a single segmenter call starts, the size N in two bytes, then
+// the article.
 
 #include "checks/checks.h"
 #include "fuzzinput.h"
@@ -56,15 +57,16 @@ void checkSentenceParagraph(std::u16string_view paragraph, std::int16_t size)
 // character that stands in a number or name.
 void checkRunEnd(std::u16string_view paragraph, char16_t next, const GenerationSettings &settings)
 {
-    const Completeness mode = settings.split == SplitMode::ByCharacters ? settings.completeness
-                                                                         : Completeness::Sentence;
+    const Completeness mode =
+        settings.split == SplitMode::ByCharacters ? settings.completeness : Completeness::Sentence;
     const char16_t last = paragraph.back();
     const unsigned lastClasses = classOf(last, Breaks::Cjk, mode);
     check((lastClasses & (charclass::end | charclass::closing)) != 0,
           "paragraph ends on neither an end character nor a closing mark");
     check((classOf(next, Breaks::Cjk, mode) & charclass::closing) == 0,
           "paragraph ends before a closing mark");
-    const bool asciiEnd = last < 0x80 && (lastClasses & charclass::end) != 0;
+    const bool asciiEnd =
+        last < 0x80 && (lastClasses & (charclass::end | charclass::white)) == charclass::end;
     const bool alphanumeric = (next >= u'0' && next <= u'9') || (next >= u'a' && next <= u'z') ||
                               (next >= u'A' && next <= u'Z');
     check(!(asciiEnd && alphanumeric), "paragraph ends at an ASCII end before a letter or digit");
@@ -189,8 +191,8 @@ void checkCjkAgainstModel(const std::u16string &text, std::u16string_view articl
     check(runs[2] == reference::run(text, size, true, true, true), "cjk word run");
     const std::u16string trimmed(article);
     for (const Completeness mode : {Completeness::Sentence, Completeness::Word}) {
-        const SegmentResult fast = getNumberOfWords(BreakCopy(trimmed, mode, Breaks::Cjk), size,
-                                                    start);
+        const SegmentResult fast =
+            getNumberOfWords(BreakCopy(trimmed, mode, Breaks::Cjk), size, start);
         const reference::Segment slow =
             reference::words(trimmed, size, start, mode == Completeness::Word ? 2 : 1, true);
         check(fast.text == slow.first && fast.next == slow.second, "cjk character cut differs");

@@ -1,8 +1,8 @@
 // The UTF-8 engine against the UTF-16 core on the same bytes and settings. Input: a byte of
-// switches (mode, escaping, kernel, the break rule, how the article is given, a length limit), the size N in two
-// bytes, the chunk size, the limit, then the article: either raw bytes, or UTF-16 units as
-// fuzz::Input reads them, encoded to UTF-8 with lone surrogates kept as (ill-formed) three-byte
-// sequences, so that valid articles with every kind of character are near.
+// switches (mode, escaping, kernel, the break rule, how the article is given, a length limit), the
+// size N in two bytes, the chunk size, the limit, then the article: either raw bytes, or UTF-16
+// units as fuzz::Input reads them, encoded to UTF-8 with lone surrogates kept as (ill-formed)
+// three-byte sequences, so that valid articles with every kind of character are near.
 
 #include "checks/checks.h"
 #include "fuzzinput.h"

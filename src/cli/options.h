@@ -15,7 +15,7 @@ struct Options {
     QString sizeText = QStringLiteral("10");
     bool byCharacters = true;
     bool wordComplete = false;
-    Breaks breaks = Breaks::Ascii; // also what --stats counts sentences by
+    Breaks breaks = Breaks::Ascii;                    // also what --stats counts sentences by
     bool escapeHtml = false;                          // & < > " inside paragraphs as entities
     input::Encoding encoding = input::Encoding::Utf8; // a byte order mark still decides
     bool stats = false;

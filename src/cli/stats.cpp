@@ -23,7 +23,7 @@ QString countsText(const utf8::Counts &counts)
 
 // The counts of one input's untrimmed text, or why it could not be counted.
 std::variant<utf8::Counts, Failure> countInput(const QString &path, const Reading &reading,
-                                              Breaks rule)
+                                               Breaks rule)
 {
     utf8::Counts counts;
     ArticleWork work;

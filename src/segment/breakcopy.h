@@ -11,9 +11,9 @@ namespace tavrinel
 {
 
 // The break copy of an article: the article with a '.' at every position that holds a stop under
-// the rule, and a '.' appended when the article's last character holds none. Only the positions of the dots matter, so
-// the copy is never built: it answers from the article itself, which makes it free to create and
-// lets one instance serve a whole run. Positions are 1-based.
+// the rule, and a '.' appended when the article's last character holds none. Only the positions of
+// the dots matter, so the copy is never built: it answers from the article itself, which makes it
+// free to create and lets one instance serve a whole run. Positions are 1-based.
 class BreakCopy
 {
 public:

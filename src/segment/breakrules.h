@@ -124,8 +124,9 @@ inline constexpr CharList asciiChars = asciiWhere(Rule, Mode, [](unsigned classe
 
 // Having any class of `Any`.
 template<Breaks Rule, Completeness Mode, unsigned Any>
-inline constexpr CharList asciiCharsAny =
-    asciiWhere(Rule, Mode, [](unsigned classes) { return (classes & Any) != 0; });
+inline constexpr CharList asciiCharsAny = asciiWhere(Rule, Mode, [](unsigned classes) {
+    return (classes & Any) != 0;
+});
 
 // The rule's characters outside ASCII that are ends or closing marks; white space outside ASCII
 // needs no list, as every character outside ASCII is a boundary.

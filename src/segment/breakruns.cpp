@@ -119,13 +119,15 @@ private:
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(units));
         const __m128i high = _mm_srli_epi16(v, 8);
         const __m128i hit = [&]<std::size_t... A, std::size_t... W>(std::index_sequence<A...>,
-                                                                    std::index_sequence<W...>) {
+                                                                    std::index_sequence<W...>)
+        {
             // Wide ends by the 256 units they are among: a few compares for all of them.
             return (_mm_cmpeq_epi16(v, _mm_set1_epi16(static_cast<short>(ascii.chars[A]))) | ... |
                     _mm_setzero_si128()) |
-                   (_mm_cmpeq_epi16(high, _mm_set1_epi16(static_cast<short>(wide.chars[W]))) |
-                    ... | _mm_setzero_si128());
-        }(std::make_index_sequence<ascii.size>{}, std::make_index_sequence<wide.size>{});
+                   (_mm_cmpeq_epi16(high, _mm_set1_epi16(static_cast<short>(wide.chars[W]))) | ... |
+                    _mm_setzero_si128());
+        }
+        (std::make_index_sequence<ascii.size>{}, std::make_index_sequence<wide.size>{});
         return _mm_movemask_epi8(hit) != 0;
     }
 #endif
@@ -135,8 +137,7 @@ private:
 
 } // namespace
 
-std::size_t findRunEnd(std::u16string_view text, std::size_t from, Breaks rule,
-                       Completeness mode)
+std::size_t findRunEnd(std::u16string_view text, std::size_t from, Breaks rule, Completeness mode)
 {
     static_assert(cjkBreakTable.runs && !asciiBreakTable.runs);
     if (rule != Breaks::Cjk)

@@ -14,8 +14,7 @@ namespace tavrinel
 
 // 0-based index of the first character at or after `from` that ends a run; text.size() when
 // there is none. The characters before `from` count: a run may have started before it.
-std::size_t findRunEnd(std::u16string_view text, std::size_t from, Breaks rule,
-                       Completeness mode);
+std::size_t findRunEnd(std::u16string_view text, std::size_t from, Breaks rule, Completeness mode);
 
 // Number of characters that end a run.
 std::size_t countRunEnds(std::u16string_view text, Breaks rule, Completeness mode);

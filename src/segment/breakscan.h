@@ -58,12 +58,13 @@ inline constexpr std::size_t blockUnits = 8;
 template<bool Word> inline unsigned breakMask(const char16_t *block)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block));
-    static constexpr CharList ends =
-        asciiChars<Breaks::Ascii, Word ? Completeness::Word : Completeness::Sentence,
-                   charclass::end>;
-    const __m128i hit = [v]<std::size_t... I>(std::index_sequence<I...>) {
+    static constexpr CharList ends = asciiChars < Breaks::Ascii,
+                              Word ? Completeness::Word : Completeness::Sentence, charclass::end > ;
+    const __m128i hit = [v]<std::size_t... I>(std::index_sequence<I...>)
+    {
         return (_mm_cmpeq_epi16(v, _mm_set1_epi16(static_cast<short>(ends.chars[I]))) | ...);
-    }(std::make_index_sequence<ends.size>{});
+    }
+    (std::make_index_sequence<ends.size>{});
     return static_cast<unsigned>(_mm_movemask_epi8(hit));
 }
 #endif

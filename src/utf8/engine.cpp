@@ -173,8 +173,8 @@ private:
                 --length;
             if (runs_)
                 lookAhead(bytesOf(text + at + length), known - at - length);
-            const Tally tally = kernels_.classify(bytesOf(text + at), length, set_, around_,
-                                                  windows_.data());
+            const Tally tally =
+                kernels_.classify(bytesOf(text + at), length, set_, around_, windows_.data());
             const std::size_t last = length - 1;
             endsWithStop_ = ((windows_[last / windowBytes].brk >> (last % windowBytes)) & 1) != 0;
             if (const Result result = onBlock(Block{text + at, length, windows_.data()}, tally);
@@ -265,8 +265,8 @@ Result cut(ByteSource &source, const GenerationSettings &settings, ByteSink &sin
     Reader reader(source, options);
     const bool wordBreaks =
         settings.split == SplitMode::ByCharacters && settings.completeness == Completeness::Word;
-    Classifier classifier(reader.kernels(),
-                          {settings.breaks, wordBreaks ? Completeness::Word : Completeness::Sentence});
+    Classifier classifier(reader.kernels(), {settings.breaks, wordBreaks ? Completeness::Word
+                                                                         : Completeness::Sentence});
     SpaceTrimmer trimmer;
     // As large as a chunk: small chunks in tests also make text go past the buffer.
     Output output(sink, options.escapeHtml, options.chunkSize);

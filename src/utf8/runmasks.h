@@ -140,8 +140,8 @@ inline Window finishRuns(const RunBytes &b, const RunBytes &next, unsigned real,
     // Adding the starts carries through each stretch of members up to its end: the bits a carry
     // reaches, and the starts, are in a run.
     const std::uint64_t run = (((m + s) ^ m ^ s) | s) & m;
-    const std::uint64_t text = real == windowBytes ? ~std::uint64_t{0}
-                                                   : (std::uint64_t{1} << real) - 1;
+    const std::uint64_t text =
+        real == windowBytes ? ~std::uint64_t{0} : (std::uint64_t{1} << real) - 1;
     Window window;
     window.lead = b.lead;
     window.four = b.four;

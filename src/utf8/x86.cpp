@@ -50,13 +50,14 @@ std::uint64_t bits16(__m128i mask)
 
 // Bytes equal to any of the list's characters.
 template<const CharList &List, std::size_t... I>
-__m128i matchSse2([[maybe_unused]] __m128i v, std::index_sequence<I...>)
+__attribute__((always_inline)) inline __m128i matchSse2([[maybe_unused]] __m128i v,
+                                                        std::index_sequence<I...>)
 {
     return (_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(List.chars[I]))) | ... |
             _mm_setzero_si128());
 }
 
-template<const CharList &List> __m128i matchSse2(__m128i v)
+template<const CharList &List> __attribute__((always_inline)) inline __m128i matchSse2(__m128i v)
 {
     return matchSse2<List>(v, std::make_index_sequence<List.size>{});
 }
@@ -92,20 +93,22 @@ public:
             const int shift = 16 * k;
             const std::uint64_t high = bits16(v);
             b.lead |= bits16(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(0xBF)))) << shift;
-            b.four |= bits16(_mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(0xF0))),
-                                            v))
-                      << shift;
+            b.four |=
+                bits16(_mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(0xF0))), v))
+                << shift;
             b.starts |= bits16(matchSse2<asciiChars<Rule, Mode, endWhite>>(v)) << shift;
-            b.ascii |= bits16(matchSse2<asciiChars<Rule, Mode, charclass::end, charclass::white>>(
-                           v))
-                       << shift;
+            b.ascii |=
+                bits16(matchSse2<asciiChars<Rule, Mode, charclass::end, charclass::white>>(v))
+                << shift;
             b.closing |= bits16(matchSse2<asciiChars<Rule, Mode, charclass::closing>>(v)) << shift;
-            b.boundary |= (bits16(matchSse2<asciiCharsAny<Rule, Mode, anyClass>>(v)) | high)
+            b.boundary |= (bits16(matchSse2<asciiChars<Rule, Mode, charclass::white>>(v)) | high)
                           << shift;
             // A last byte is never ASCII: windows of ASCII text skip the compares.
             if (high != 0) {
-                const __m128i before1 = _mm_or_si128(_mm_slli_si128(v, 1), _mm_srli_si128(previous_, 15));
-                const __m128i before2 = _mm_or_si128(_mm_slli_si128(v, 2), _mm_srli_si128(previous_, 14));
+                const __m128i before1 =
+                    _mm_or_si128(_mm_slli_si128(v, 1), _mm_srli_si128(previous_, 15));
+                const __m128i before2 =
+                    _mm_or_si128(_mm_slli_si128(v, 2), _mm_srli_si128(previous_, 14));
                 __m128i ends = _mm_setzero_si128();
                 __m128i closings = _mm_setzero_si128();
                 matchWide(v, before1, before2, ends, closings,
@@ -118,12 +121,13 @@ public:
             }
             previous_ = v;
         }
+        // Ends and closing marks are boundaries too.
+        b.boundary |= b.starts | b.ascii | b.closing;
         return b;
     }
 
 private:
     static constexpr unsigned endWhite = charclass::end | charclass::white;
-    static constexpr unsigned anyClass = charclass::end | charclass::closing | charclass::white;
 
     template<std::size_t... I>
     static void matchWide(__m128i v, __m128i before1, __m128i before2, __m128i &ends,
@@ -134,8 +138,8 @@ private:
             return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(c)));
         };
         (((chars[I].end ? ends : closings) |= is(before2, chars[I].bytes[0]) &
-                                               is(before1, chars[I].bytes[1]) &
-                                               is(v, chars[I].bytes[2])),
+                                              is(before1, chars[I].bytes[1]) &
+                                              is(v, chars[I].bytes[2])),
          ...);
     }
 
@@ -152,13 +156,15 @@ TAVRINEL_AVX2 std::uint64_t bits32(__m256i mask)
 }
 
 template<const CharList &List, std::size_t... I>
-TAVRINEL_AVX2 __m256i matchAvx2([[maybe_unused]] __m256i v, std::index_sequence<I...>)
+TAVRINEL_AVX2 __attribute__((always_inline)) inline __m256i matchAvx2([[maybe_unused]] __m256i v,
+                                                                      std::index_sequence<I...>)
 {
     return (_mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(List.chars[I]))) | ... |
             _mm256_setzero_si256());
 }
 
-template<const CharList &List> TAVRINEL_AVX2 __m256i matchAvx2(__m256i v)
+template<const CharList &List>
+TAVRINEL_AVX2 __attribute__((always_inline)) inline __m256i matchAvx2(__m256i v)
 {
     return matchAvx2<List>(v, std::make_index_sequence<List.size>{});
 }
@@ -288,8 +294,7 @@ template<Breaks Rule, Completeness Mode> struct WideLookup {
     }
 };
 
-template<Breaks Rule, Completeness Mode>
-inline constexpr WideLookup<Rule, Mode> wideLookup{};
+template<Breaks Rule, Completeness Mode> inline constexpr WideLookup<Rule, Mode> wideLookup{};
 
 template<Breaks Rule, Completeness Mode> class Avx2RunScan
 {
@@ -298,7 +303,8 @@ public:
     {
         RunBytes b;
         for (int k = 0; k < 2; ++k) {
-            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(window + 32 * k));
+            const __m256i v =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i *>(window + 32 * k));
             const int shift = 32 * k;
             const std::uint64_t high = bits32(v);
             b.lead |= bits32(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(static_cast<char>(0xBF))))
@@ -307,19 +313,19 @@ public:
                           _mm256_max_epu8(v, _mm256_set1_epi8(static_cast<char>(0xF0))), v))
                       << shift;
             b.starts |= bits32(matchAvx2<asciiChars<Rule, Mode, endWhite>>(v)) << shift;
-            b.ascii |= bits32(matchAvx2<asciiChars<Rule, Mode, charclass::end, charclass::white>>(
-                           v))
-                       << shift;
+            b.ascii |=
+                bits32(matchAvx2<asciiChars<Rule, Mode, charclass::end, charclass::white>>(v))
+                << shift;
             b.closing |= bits32(matchAvx2<asciiChars<Rule, Mode, charclass::closing>>(v)) << shift;
-            b.boundary |= (bits32(matchAvx2<asciiCharsAny<Rule, Mode, anyClass>>(v)) | high)
+            b.boundary |= (bits32(matchAvx2<asciiChars<Rule, Mode, charclass::white>>(v)) | high)
                           << shift;
             // A last byte is never ASCII: windows of ASCII text skip the look-ups.
             if (high != 0) {
                 const __m256i classes = wideClassesOf(v, previous_);
                 const __m256i zero = _mm256_setzero_si256();
-                const std::uint64_t endBits = ~bits32(_mm256_cmpeq_epi8(
-                                                  classes & _mm256_set1_epi8(0x55), zero)) &
-                                              0xFFFFFFFFU;
+                const std::uint64_t endBits =
+                    ~bits32(_mm256_cmpeq_epi8(classes & _mm256_set1_epi8(0x55), zero)) &
+                    0xFFFFFFFFU;
                 const std::uint64_t closingBits =
                     ~bits32(_mm256_cmpeq_epi8(classes & _mm256_set1_epi8(static_cast<char>(0xAA)),
                                               zero)) &
@@ -330,12 +336,13 @@ public:
             }
             previous_ = v;
         }
+        // Ends and closing marks are boundaries too.
+        b.boundary |= b.starts | b.ascii | b.closing;
         return b;
     }
 
 private:
     static constexpr unsigned endWhite = charclass::end | charclass::white;
-    static constexpr unsigned anyClass = charclass::end | charclass::closing | charclass::white;
     static constexpr const WideLookup<Rule, Mode> &lookup = wideLookup<Rule, Mode>;
 
     // Per byte: bit 2p (an end) or 2p + 1 (a closing mark) when prefix p stands before it.
@@ -353,10 +360,10 @@ private:
     TAVRINEL_AVX2 static __m256i prefixBits(__m256i before1, __m256i before2,
                                             std::index_sequence<P...>)
     {
-        return ((_mm256_cmpeq_epi8(before2, _mm256_set1_epi8(static_cast<char>(
-                                                lookup.prefixes[P][0]))) &
-                 _mm256_cmpeq_epi8(before1, _mm256_set1_epi8(static_cast<char>(
-                                                lookup.prefixes[P][1]))) &
+        return ((_mm256_cmpeq_epi8(before2,
+                                   _mm256_set1_epi8(static_cast<char>(lookup.prefixes[P][0]))) &
+                 _mm256_cmpeq_epi8(before1,
+                                   _mm256_set1_epi8(static_cast<char>(lookup.prefixes[P][1]))) &
                  _mm256_set1_epi8(static_cast<char>(3 << (2 * P)))) |
                 ... | _mm256_setzero_si256());
     }

@@ -20,9 +20,10 @@ bool in(std::u16string_view set, char16_t c)
 // go on a run, and where runs end.
 std::u16string cjkBreakCopy(const std::u16string &a, bool wordComplete)
 {
-    const std::u16string_view ends = wordComplete ? u".?!;\u3002\uFF01\uFF1F\uFF1B\uFF0E\uFF61\u2026 ,:"
-                                                    u"\uFF0C\uFF1A\u3001\u3000"
-                                                  : u".?!;\u3002\uFF01\uFF1F\uFF1B\uFF0E\uFF61\u2026";
+    const std::u16string_view ends = wordComplete
+                                         ? u".?!;\u3002\uFF01\uFF1F\uFF1B\uFF0E\uFF61\u2026 ,:"
+                                           u"\uFF0C\uFF1A\u3001\u3000"
+                                         : u".?!;\u3002\uFF01\uFF1F\uFF1B\uFF0E\uFF61\u2026";
     const std::u16string_view closing = u"\"')]}\u201D\u2019\u300D\u300F\uFF09\u300B\u3009\u3011"
                                         u"\u3015\u3017\uFF3D\uFF5D\uFF02\uFF07";
     const std::u16string_view white = u" \t\r\n\u00A0\u3000";

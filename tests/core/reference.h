@@ -20,8 +20,7 @@ using Segment = std::pair<std::u16string, std::int32_t>;
 
 Segment words(const std::u16string &src, std::int16_t num, std::int32_t start, std::int16_t type,
               bool cjk = false);
-Segment clauses(const std::u16string &src, std::int16_t num, std::int32_t start,
-                bool cjk = false);
+Segment clauses(const std::u16string &src, std::int16_t num, std::int32_t start, bool cjk = false);
 
 std::u16string run(const std::u16string &article, std::int16_t size, bool byCharacters,
                    bool wordComplete, bool cjk = false);

@@ -37,7 +37,7 @@ public:
             u"a",  u"Word", u"e",  u"你", u"好世界",     u"\u3002", u"\uFF0C", u"\uFF01", u"\u3000",
             u".",  u"?",    u"!",  u";",  u",",          u":",      u" ",      u"  ",     u"...",
             u"?!", u"\r\n", u"\n", u"\t", u"\U0001F600", u"<",      u"&",      u"\u00A0", u"x",
-            u"3",  u"\"",   u")",  u"”",  u"」",          u"…",      u"？",      u"、",      u"：",
+            u"3",  u"\"",   u")",  u"”",  u"」",         u"…",      u"？",     u"、",     u"：",
         };
         std::u16string text;
         const std::size_t count = pick(maxPieces + 1);
@@ -428,9 +428,9 @@ void TestCore::cjkRule_data()
         << u"一。二！三？四；五．六｡七…八"_s << -1 << false
         << u"<p>一。</p><p>二！</p><p>三？</p><p>四；</p><p>五．</p><p>六｡</p><p>七…</p><p>八</p>"_s
         << 8LL;
-    QTest::newRow("1: word ends, w") << u"甲，乙：丙、丁　戊 己"_s << 2 << true
-                                     << u"<p>甲，</p><p>乙：</p><p>丙、</p><p>丁　</p><p>戊 己</p>"_s
-                                     << 1LL;
+    QTest::newRow("1: word ends, w")
+        << u"甲，乙：丙、丁　戊 己"_s << 2 << true
+        << u"<p>甲，</p><p>乙：</p><p>丙、</p><p>丁　</p><p>戊 己</p>"_s << 1LL;
     QTest::newRow("1: word ends end no sentence")
         << u"甲，乙：丙、丁　戊 己"_s << 2 << false << u"<p>甲，乙：丙、丁　戊 己</p>"_s << 1LL;
     QTest::newRow("1: example by characters")
@@ -471,8 +471,8 @@ void TestCore::cjkRule()
     QFETCH(QString, paragraphs);
     QFETCH(qint64, sentences);
 
-    GenerationSettings settings = settingsFor(static_cast<std::int16_t>(std::abs(size)), size > 0,
-                                              word);
+    GenerationSettings settings =
+        settingsFor(static_cast<std::int16_t>(std::abs(size)), size > 0, word);
     settings.breaks = Breaks::Cjk;
     const std::u16string article = u16(text);
     QCOMPARE(q(wrapParagraphs(trimSpaces(article), settings)), paragraphs);

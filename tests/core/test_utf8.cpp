@@ -137,14 +137,14 @@ QByteArray randomArticle(std::mt19937 &random)
         "x y. ",
         "3",
         "\"",
-        "\xe2\x80\x9d",     // closing quotation mark
-        "\xe3\x80\x8d",     // closing corner bracket
-        "\xef\xbc\x81",     // full-width exclamation mark
-        "\xe3\x80\x81",     // ideographic comma
-        "\xe3\x80\x80",     // ideographic space
-        "\xe2\x80\xa6",     // ellipsis
-        "\xe2\x80\x9c",     // opening quotation mark: same lead, no class
-        "\xef\xbc\x90",     // full-width digit zero: same lead, no class
+        "\xe2\x80\x9d", // closing quotation mark
+        "\xe3\x80\x8d", // closing corner bracket
+        "\xef\xbc\x81", // full-width exclamation mark
+        "\xe3\x80\x81", // ideographic comma
+        "\xe3\x80\x80", // ideographic space
+        "\xe2\x80\xa6", // ellipsis
+        "\xe2\x80\x9c", // opening quotation mark: same lead, no class
+        "\xef\xbc\x90", // full-width digit zero: same lead, no class
     };
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     QByteArray text = random() % 8 == 0 ? "\xef\xbb\xbf" : "";
@@ -235,8 +235,7 @@ void TestUtf8::boundaries_data()
         << QByteArray("a.b c!  d.") + spaces(70) << cjk(bySentences(1))
         << QByteArray("<p>a.b c!</p><p>  d.</p>");
     QTest::newRow("cjk: run of ASCII ends and closing marks, word-complete")
-        << filler + "ab.\") c" << cjk(byChars(2, true))
-        << "<p>" + filler + "ab.\") </p><p>c</p>";
+        << filler + "ab.\") c" << cjk(byChars(2, true)) << "<p>" + filler + "ab.\") </p><p>c</p>";
 }
 
 void TestUtf8::boundaries()

@@ -296,6 +296,46 @@ template<Breaks Rule, Completeness Mode> struct WideLookup {
 
 template<Breaks Rule, Completeness Mode> inline constexpr WideLookup<Rule, Mode> wideLookup{};
 
+// The ASCII classes by two table look-ups a byte, on its high and on its low nibble: one bit for
+// each class and high nibble that has characters of the class, so that the two entries of a byte
+// share a bit exactly for the class's characters.
+template<Breaks Rule, Completeness Mode> struct AsciiLookup {
+    std::array<char, 16> byHighNibble{};
+    std::array<char, 16> byLowNibble{};
+    char starts = 0; // the bits of each class
+    char ascii = 0;
+    char closing = 0;
+    char white = 0;
+
+    constexpr AsciiLookup()
+    {
+        unsigned used = 0;
+        const auto add = [&](const CharList &list, char &classBits) {
+            for (unsigned high = 0; high < 8; ++high) {
+                char bit = 0;
+                for (std::size_t i = 0; i < list.size; ++i) {
+                    if (list.chars[i] >> 4 != high)
+                        continue;
+                    if (bit == 0) {
+                        if (used == 8)
+                            throw "more ASCII classes and high nibbles than a byte has bits";
+                        bit = static_cast<char>(1 << used++);
+                        byHighNibble[high] |= bit;
+                        classBits |= bit;
+                    }
+                    byLowNibble[list.chars[i] & 0x0F] |= bit;
+                }
+            }
+        };
+        add(asciiChars<Rule, Mode, charclass::end | charclass::white>, starts);
+        add(asciiChars<Rule, Mode, charclass::end, charclass::white>, ascii);
+        add(asciiChars<Rule, Mode, charclass::closing>, closing);
+        add(asciiChars<Rule, Mode, charclass::white>, white);
+    }
+};
+
+template<Breaks Rule, Completeness Mode> inline constexpr AsciiLookup<Rule, Mode> asciiLookup{};
+
 template<Breaks Rule, Completeness Mode> class Avx2RunScan
 {
 public:
@@ -312,24 +352,20 @@ public:
             b.four |= bits32(_mm256_cmpeq_epi8(
                           _mm256_max_epu8(v, _mm256_set1_epi8(static_cast<char>(0xF0))), v))
                       << shift;
-            b.starts |= bits32(matchAvx2<asciiChars<Rule, Mode, endWhite>>(v)) << shift;
-            b.ascii |=
-                bits32(matchAvx2<asciiChars<Rule, Mode, charclass::end, charclass::white>>(v))
-                << shift;
-            b.closing |= bits32(matchAvx2<asciiChars<Rule, Mode, charclass::closing>>(v)) << shift;
-            b.boundary |= (bits32(matchAvx2<asciiChars<Rule, Mode, charclass::white>>(v)) | high)
-                          << shift;
+            const __m256i low = v & _mm256_set1_epi8(0x0F);
+            const __m256i highNibble = highNibbles(v);
+            constexpr const AsciiLookup<Rule, Mode> &ascii = asciiLookup<Rule, Mode>;
+            const __m256i classes = _mm256_shuffle_epi8(tableOf(ascii.byHighNibble), highNibble) &
+                                    _mm256_shuffle_epi8(tableOf(ascii.byLowNibble), low);
+            b.starts |= any(classes, ascii.starts) << shift;
+            b.ascii |= any(classes, ascii.ascii) << shift;
+            b.closing |= any(classes, ascii.closing) << shift;
+            b.boundary |= (any(classes, ascii.white) | high) << shift;
             // A last byte is never ASCII: windows of ASCII text skip the look-ups.
             if (high != 0) {
-                const __m256i classes = wideClassesOf(v, previous_);
-                const __m256i zero = _mm256_setzero_si256();
-                const std::uint64_t endBits =
-                    ~bits32(_mm256_cmpeq_epi8(classes & _mm256_set1_epi8(0x55), zero)) &
-                    0xFFFFFFFFU;
-                const std::uint64_t closingBits =
-                    ~bits32(_mm256_cmpeq_epi8(classes & _mm256_set1_epi8(static_cast<char>(0xAA)),
-                                              zero)) &
-                    0xFFFFFFFFU;
+                const __m256i wide = wideClassesOf(v, previous_, low, highNibble);
+                const std::uint64_t endBits = any(wide, 0x55);
+                const std::uint64_t closingBits = any(wide, static_cast<char>(0xAA));
                 b.starts |= endBits << shift;
                 b.closing |= closingBits << shift;
                 b.wide |= (endBits | closingBits) << shift;
@@ -342,16 +378,22 @@ public:
     }
 
 private:
-    static constexpr unsigned endWhite = charclass::end | charclass::white;
     static constexpr const WideLookup<Rule, Mode> &lookup = wideLookup<Rule, Mode>;
 
+    // The bits of the bytes that have any of `bits` set.
+    TAVRINEL_AVX2 static std::uint64_t any(__m256i classes, char bits)
+    {
+        const __m256i none =
+            _mm256_cmpeq_epi8(classes & _mm256_set1_epi8(bits), _mm256_setzero_si256());
+        return ~bits32(none) & 0xFFFFFFFFU;
+    }
+
     // Per byte: bit 2p (an end) or 2p + 1 (a closing mark) when prefix p stands before it.
-    TAVRINEL_AVX2 static __m256i wideClassesOf(__m256i v, __m256i previous)
+    TAVRINEL_AVX2 static __m256i wideClassesOf(__m256i v, __m256i previous, __m256i low,
+                                               __m256i highNibble)
     {
         const __m256i before1 = before<1>(v, previous);
         const __m256i before2 = before<2>(v, previous);
-        const __m256i low = v & _mm256_set1_epi8(0x0F);
-        const __m256i highNibble = highNibbles(v);
         return prefixBits(before1, before2, std::make_index_sequence<lookup.prefixCount>{}) &
                lastBits(low, highNibble, std::make_index_sequence<4>{});
     }

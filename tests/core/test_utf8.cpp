@@ -137,6 +137,8 @@ QByteArray randomArticle(std::mt19937 &random)
         "x y. ",
         "3",
         "\"",
+        "')",
+        "]}",
         "\xe2\x80\x9d", // closing quotation mark
         "\xe3\x80\x8d", // closing corner bracket
         "\xef\xbc\x81", // full-width exclamation mark

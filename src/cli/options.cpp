@@ -46,9 +46,10 @@ struct Parser {
     QCommandLineOption breaks{
         u"breaks"_s,
         u"Which characters end sentences and words: 'ascii' (default, as the window: . ? ! ; "
-        "and space , : for words) or 'cjk' (also the full-width 。！？；…，：、; ASCII ones only "
-        "before a space, the end or Chinese, so 3.14 and example.com stay whole; closing quotes "
-        "and brackets stay with their sentence)."_s,
+        "and for words also space , :) or 'cjk' for Chinese text (also 。！？；．｡… and for words "
+        "，：、 and the ideographic space; an ASCII one only before white space, Chinese, "
+        "punctuation or the end, so 3.14 and example.com stay whole; closing quotes and "
+        "brackets stay with their sentence)."_s,
         u"RULE"_s, u"ascii"_s};
     QCommandLineOption output{QStringList{u"o"_s, u"output"_s},
                               u"Write to FILE (atomically) instead of standard output."_s,

@@ -25,10 +25,11 @@ struct BreakTable {
     std::u16string_view whiteSpace;
     // Without runs every end character is a stop of its own. With runs a break is an end
     // character followed by every end character or closing mark right after it, and only the
-    // last of them is a stop; an ASCII end character that is not white space counts as one only
-    // before a boundary: the end of the text, white space, a character outside ASCII, an end
-    // character or a closing mark. So "3.14" and "example.com" are not cut, and quotes stay
-    // with their sentence.
+    // last of them is a stop; an ASCII end character that is not white space counts as an end
+    // character, to start a run or to go on with one, only before a boundary: the end of the
+    // text, white space, a character outside ASCII, an end character or a closing mark. So
+    // "3.14" and "example.com" are not cut, quotes stay with their sentence, and a paragraph
+    // never ends on an ASCII end right before a letter or digit.
     bool runs = false;
 };
 

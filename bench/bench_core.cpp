@@ -67,7 +67,8 @@ public:
 };
 
 // The UTF-8 engine by word ends, with the kernel of the second argument (1 scalar, 2 SSE2,
-// 3 AVX2): no decoding, the input read and the output written in chunks.
+// 3 AVX2) and the break rule of the third (1 ascii, 2 cjk): no decoding, the input read and the
+// output written in chunks.
 void cutUtf8ByWords(benchmark::State &state)
 {
     const auto kernel = static_cast<tavrinel::utf8::Kernel>(state.range(1));
@@ -76,10 +77,12 @@ void cutUtf8ByWords(benchmark::State &state)
     const std::string text = sampleArticle(static_cast<std::size_t>(state.range(0)));
     tavrinel::utf8::EngineOptions options;
     options.kernel = kernel;
+    tavrinel::GenerationSettings settings = tavrinel::settingsFor(10, true, true);
+    settings.breaks = static_cast<tavrinel::Breaks>(state.range(2));
     for (auto _ : state) {
         tavrinel::utf8::MemorySource source(text);
         DiscardingSink sink;
-        if (!tavrinel::utf8::cut(source, tavrinel::settingsFor(10, true, true), sink, options).ok())
+        if (!tavrinel::utf8::cut(source, settings, sink, options).ok())
             return state.SkipWithError("the engine failed");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
@@ -110,6 +113,8 @@ BENCHMARK(countArticle)
     ->Range(smallest, largest)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
-BENCHMARK(cutUtf8ByWords)->ArgsProduct({{16 << 20}, {1, 2, 3}})->Unit(benchmark::kMillisecond);
+BENCHMARK(cutUtf8ByWords)
+    ->ArgsProduct({{16 << 20}, {1, 2, 3}, {1, 2}})
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -5,9 +5,11 @@
 #
 #   bench/compare-iconv.sh [BUILD_DIR] [RUNS]
 #
-# The articles are made in a temporary folder (about 2.5 GiB with the results): the 64 MiB and
-# 1 GiB samples of tavrinel-make-article (mixed Chinese and English, CR LF, frequent breaks) and
-# a 64 MiB article with a break every two or three characters. Output goes to a file, as with
+# The articles are made in a temporary folder (about 2.7 GiB with the results): the 64 MiB and
+# 1 GiB samples of tavrinel-make-article (mixed Chinese and English, CR LF, frequent breaks), a
+# 64 MiB article with a break every two or three characters, and a 64 MiB article of Chinese
+# only (full-width punctuation, CR LF). The sample and the Chinese article are also cut with
+# --breaks cjk. Output goes to a file, as with
 # `-o OUT`. The folder is in memory (/dev/shm) where there is one, so that the disk is not what
 # is timed: on a disk, `-o` also waits for the result to be synced, which the iconv pipeline
 # does not do (BENCH_DIR=/some/folder puts it elsewhere).
@@ -29,22 +31,24 @@ seconds() { awk -v s="$1" -v e="$2" 'BEGIN { print e - s }'; }
 smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
 
 iconv_round_trip() { iconv -f UTF-8 -t UTF-16LE "$1" | iconv -f UTF-16LE -t UTF-8 > "$out"; }
+# generate FILE [OPTION...]
 # shellcheck disable=SC2086 # the options are words
-generate() { "$cli" $cutting -o "$out" "$1"; }
+generate() { file=$1; shift; "$cli" $cutting "$@" -o "$out" "$file"; }
 
-# best FILE: the best wall times of tavrinel-cli and of the round trip, taken in turns
+# best FILE [OPTION...]: the best wall times of tavrinel-cli and of the round trip, taken in turns
 best() {
     t_cli="" t_iconv=""
     for _ in $(seq "$runs"); do
-        rm -f "$out"; start=$(now); generate "$1"; end=$(now)
+        rm -f "$out"; start=$(now); generate "$@"; end=$(now)
         t_cli=$(smaller "$t_cli" "$(seconds "$start" "$end")")
         rm -f "$out"; start=$(now); iconv_round_trip "$1"; end=$(now)
         t_iconv=$(smaller "$t_iconv" "$(seconds "$start" "$end")")
     done
 }
 
+# peak_mib FILE [OPTION...]
 # shellcheck disable=SC2086
-peak_mib() { /usr/bin/time -f %M "$cli" $cutting -o "$out" "$1" 2>&1 | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }'; }
+peak_mib() { file=$1; shift; /usr/bin/time -f %M "$cli" $cutting "$@" -o "$out" "$file" 2>&1 | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }'; }
 
 # An article of `mib` MiB repeating a short text with a break every two or three characters.
 breaks_article() {
@@ -57,16 +61,19 @@ breaks_article() {
 
 "$maker" $((64 * 1048576)) > "$work/sample-64.txt"
 breaks_article 64 "$work/breaks-64.txt"
+"$maker" $((64 * 1048576)) chinese > "$work/chinese-64.txt"
 "$maker" $((1024 * 1048576)) > "$work/sample-1024.txt"
 
-echo "in $place: tavrinel-cli $cutting -o OUT ARTICLE, best of $runs, against iconv -f UTF-8 -t UTF-16LE | iconv -f UTF-16LE -t UTF-8 > OUT"
-for name in sample-64 breaks-64; do
+echo "in $place: tavrinel-cli $cutting [--breaks cjk] -o OUT ARTICLE, best of $runs, against iconv -f UTF-8 -t UTF-16LE | iconv -f UTF-16LE -t UTF-8 > OUT"
+for row in sample-64 breaks-64 "sample-64 --breaks cjk" "chinese-64 --breaks cjk"; do
+    set -- $row
+    name=$1; shift
     file=$work/$name.txt
     cat "$file" > /dev/null # into the page cache
-    best "$file"
-    [ "$name" = sample-64 ] && t_64=$t_cli
-    awk -v n="$name" -v c="$t_cli" -v i="$t_iconv" -v p="$(peak_mib "$file")" 'BEGIN {
-        printf "%-10s tavrinel-cli %.3f s, iconv round trip %.3f s, ratio %.2f, peak memory %s MiB\n", n, c, i, c / i, p }'
+    best "$file" "$@"
+    [ "$row" = sample-64 ] && t_64=$t_cli
+    awk -v n="$row" -v c="$t_cli" -v i="$t_iconv" -v p="$(peak_mib "$file" "$@")" 'BEGIN {
+        printf "%-23s tavrinel-cli %.3f s, iconv round trip %.3f s, ratio %.2f, peak memory %s MiB\n", n, c, i, c / i, p }'
 done
 
 file=$work/sample-1024.txt
@@ -87,21 +94,23 @@ zero=$( { /usr/bin/time -f 'peak %M' timeout 60 "$cli" -o /dev/null /dev/zero; }
 end=$(now)
 echo "/dev/zero: $(echo "$zero" | head -n 1 | cut -c 1-100); $(echo "$zero" | grep -o 'peak [0-9]*' | awk '{ printf "peak memory %.1f MiB", $2 / 1024 }') after $(seconds "$start" "$end" | cut -c 1-5) s"
 
-# Where the time goes: samples of the 64 MiB sample article, each put down to the kernel's read
-# or write when the call chain passes through it, else to the user-space part it is in; "other"
-# is mostly starting the process (loading Qt) and the hypervisor's interrupt handling.
-if perf stat -e instructions true > /dev/null 2>&1; then
-    file=$work/sample-64.txt
+# Where the time goes: samples of the 64 MiB sample article, and of the Chinese one with
+# --breaks cjk, each put down to the kernel's read or write when the call chain passes through
+# it, else to the user-space part it is in; "other" is mostly starting the process (loading Qt)
+# and the hypervisor's interrupt handling.
+shares() {
+    name=$1; shift
+    file=$work/$name.txt
     # shellcheck disable=SC2086
-    perf record -q -g -o "$work/perf.data" -- "$cli" $cutting -o "$out" "$file" > /dev/null 2>&1
+    perf record -q -g -o "$work/perf.data" -- "$cli" $cutting "$@" -o "$out" "$file" > /dev/null 2>&1
     perf script -i "$work/perf.data" -F ip,sym 2>/dev/null | awk '
         function part(s) {
             if (s ~ /vfs_write|ksys_write|fsync/) return "kernel write"
             if (s ~ /vfs_read|ksys_read/) return "kernel read"
             if (s ~ /validAvx2|validScalar|firstInvalid/) return "validation"
-            if (s ~ /classify|windowAvx2|windowSse2/) return "classification"
+            if (s ~ /classify|windowAvx2|windowSse2|RunScan|finishRuns/) return "classification"
             if (s ~ /memmove|memcpy|Output::/) return "copying"
-            if (s ~ /Cutter|skipUnits|nthBreak|findBreak|nextSet|unitsUpTo|Classifier|Reader|SpaceTrimmer|utf8::cut/) return "cutting"
+            if (s ~ /Cutter|skipUnits|nthBreak|findBreak|nextSet|unitsUpTo|Classifier|describeNext|Reader|SpaceTrimmer|utf8::cut/) return "cutting"
             return ""
         }
         function done() {
@@ -118,6 +127,10 @@ if perf stat -e instructions true > /dev/null 2>&1; then
             done()
             for (k in shares) printf "  %-15s %5.1f %%\n", k, 100 * shares[k] / total
         }' > "$work/shares"
-    echo "share of samples (perf, 64 MiB sample):"
+    echo "share of samples (perf, 64 MiB $name $*):"
     sort -t% -k1.18 -rn "$work/shares"
+}
+if perf stat -e instructions true > /dev/null 2>&1; then
+    shares sample-64
+    shares chinese-64 --breaks cjk
 fi

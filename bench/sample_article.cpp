@@ -38,7 +38,33 @@ void appendSentence(std::string &text, std::mt19937 &random)
     text += random() % 6 == 0 ? "\r\n" : " ";
 }
 
+const char *const fullWidthEnds[] = {"。", "。", "。", "！", "？", "；", "…", "。”", "？！"};
+const char *const fullWidthPauses[] = {"，", "，", "、", "：", "；"};
+
+void appendChineseSentence(std::string &text, std::mt19937 &random)
+{
+    const unsigned words = 3 + random() % 12;
+    for (unsigned i = 0; i < words; ++i) {
+        text += pick(chineseWords, random);
+        if (random() % 5 == 0)
+            text += pick(fullWidthPauses, random);
+    }
+    text += pick(fullWidthEnds, random);
+    if (random() % 6 == 0)
+        text += "\r\n";
+}
+
 } // namespace
+
+std::string chineseArticle(std::size_t bytes)
+{
+    std::mt19937 random(static_cast<std::mt19937::result_type>(bytes));
+    std::string text;
+    text.reserve(bytes + 256);
+    while (text.size() < bytes)
+        appendChineseSentence(text, random);
+    return text;
+}
 
 std::string sampleArticle(std::size_t bytes)
 {

@@ -1,5 +1,6 @@
-// The generation run over any UTF-16 article and size, in all three modes. Input: one byte that
-// picks where a single segmenter call starts, the size N in two bytes, then the article.
+// The generation run over any UTF-16 article and size, in all three modes and by both break rules.
+// Input: one byte that picks where a single segmenter call starts, the size N in two bytes, then
+// the article.
 
 #include "checks/checks.h"
 #include "fuzzinput.h"
@@ -7,6 +8,7 @@
 #include "generate/sizetext.h"
 #include "reference.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +52,29 @@ void checkSentenceParagraph(std::u16string_view paragraph, std::int16_t size)
     check(isSentenceBreak(paragraph.back()), "paragraph does not end with a sentence break");
 }
 
+// Under the rule for Chinese text a paragraph that is not the last ends at the end of a run: on an
+// end character or a closing mark, not before a closing mark of its own, and not at an ASCII end
+// character that stands in a number or name.
+void checkRunEnd(std::u16string_view paragraph, char16_t next, const GenerationSettings &settings)
+{
+    const Completeness mode =
+        settings.split == SplitMode::ByCharacters ? settings.completeness : Completeness::Sentence;
+    const char16_t last = paragraph.back();
+    const unsigned lastClasses = classOf(last, Breaks::Cjk, mode);
+    check((lastClasses & (charclass::end | charclass::closing)) != 0,
+          "paragraph ends on neither an end character nor a closing mark");
+    check((classOf(next, Breaks::Cjk, mode) & charclass::closing) == 0,
+          "paragraph ends before a closing mark");
+    const bool asciiEnd =
+        last < 0x80 && (lastClasses & (charclass::end | charclass::white)) == charclass::end;
+    const bool alphanumeric = (next >= u'0' && next <= u'9') || (next >= u'a' && next <= u'z') ||
+                              (next >= u'A' && next <= u'Z');
+    check(!(asciiEnd && alphanumeric), "paragraph ends at an ASCII end before a letter or digit");
+    if (settings.split == SplitMode::ByCharacters)
+        check(paragraph.size() >= static_cast<std::size_t>(settings.size),
+              "paragraph shorter than N");
+}
+
 // Every paragraph is wrapped once, in order, with nothing in between.
 void checkWrapped(std::u16string_view wrapped, const std::vector<std::u16string_view> &paragraphs)
 {
@@ -81,12 +106,15 @@ std::u16string checkRun(std::u16string_view article, const GenerationSettings &s
     check(countParagraphs(article, settings) == paragraphs.size(), "paragraph count differs");
 
     for (std::size_t i = 0; i + 1 < paragraphs.size(); ++i) {
-        if (settings.split == SplitMode::ByCharacters)
+        if (settings.breaks == Breaks::Cjk)
+            checkRunEnd(paragraphs[i], paragraphs[i + 1].front(), settings);
+        else if (settings.split == SplitMode::ByCharacters)
             checkCharacterParagraph(paragraphs[i], settings.size, settings.completeness);
         else
             checkSentenceParagraph(paragraphs[i], settings.size);
     }
-    if (!paragraphs.empty() && settings.split == SplitMode::BySentences && settings.size > 0)
+    if (!paragraphs.empty() && settings.split == SplitMode::BySentences && settings.size > 0 &&
+        settings.breaks == Breaks::Ascii)
         check(breaksIn(paragraphs.back(), Completeness::Sentence) <=
                   static_cast<std::size_t>(settings.size),
               "last paragraph holds more than N sentences");
@@ -107,6 +135,14 @@ void checkTrim(std::u16string_view text, std::u16string_view article)
     check(before.find_first_not_of(u' ') == std::u16string_view::npos &&
               after.find_first_not_of(u' ') == std::u16string_view::npos,
           "trim removed more than spaces");
+}
+
+// The count by the rule for Chinese text: the stops of the plain model's sentence-complete copy.
+void checkCjkCount(const std::u16string &text)
+{
+    const std::u16string copy = reference::breakCopy(text, false, true);
+    check(sentenceCount(text, Breaks::Cjk) == std::count(copy.begin(), copy.end(), u'.'),
+          "sentence count by the rule for Chinese text");
 }
 
 void checkCounts(std::u16string_view text)
@@ -138,6 +174,35 @@ void checkAgainstModel(const std::u16string &text, std::u16string_view article, 
     check(fast.text == slow.first && fast.next == slow.second, "sentence cut differs");
 }
 
+GenerationSettings cjkSettings(std::int16_t size, bool byCharacters, bool wordComplete)
+{
+    GenerationSettings settings = settingsFor(size, byCharacters, wordComplete);
+    settings.breaks = Breaks::Cjk;
+    return settings;
+}
+
+// Small articles by the rule for Chinese text: the run and one call from an arbitrary start
+// agree with the plain model, which walks the article position by position.
+void checkCjkAgainstModel(const std::u16string &text, std::u16string_view article,
+                          std::int16_t size, std::int32_t start, const std::u16string (&runs)[3])
+{
+    check(runs[0] == reference::run(text, size, false, false, true), "cjk sentence run");
+    check(runs[1] == reference::run(text, size, true, false, true), "cjk character run");
+    check(runs[2] == reference::run(text, size, true, true, true), "cjk word run");
+    const std::u16string trimmed(article);
+    for (const Completeness mode : {Completeness::Sentence, Completeness::Word}) {
+        const SegmentResult fast =
+            getNumberOfWords(BreakCopy(trimmed, mode, Breaks::Cjk), size, start);
+        const reference::Segment slow =
+            reference::words(trimmed, size, start, mode == Completeness::Word ? 2 : 1, true);
+        check(fast.text == slow.first && fast.next == slow.second, "cjk character cut differs");
+    }
+    const SegmentResult fast =
+        getNumberOfClauses(BreakCopy(trimmed, Completeness::Sentence, Breaks::Cjk), size, start);
+    const reference::Segment slow = reference::clauses(trimmed, size, start, true);
+    check(fast.text == slow.first && fast.next == slow.second, "cjk sentence cut differs");
+}
+
 std::u16string decimal(std::int16_t value)
 {
     const std::string digits = std::to_string(value);
@@ -164,9 +229,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto generated = runGeneration(decimal(n), text, true, true);
     check(generated && *generated == runs[2], "runGeneration differs from the run");
 
+    checkCjkCount(text);
+    const std::u16string cjkRuns[3] = {checkRun(article, cjkSettings(n, false, false)),
+                                       checkRun(article, cjkSettings(n, true, false)),
+                                       checkRun(article, cjkSettings(n, true, true))};
+
     if (text.size() <= modelLimit) {
         const auto start = static_cast<std::int32_t>(startProbe % (article.size() + 3)) + 1;
         checkAgainstModel(text, article, n, start, runs);
+        checkCjkAgainstModel(text, article, n, start, cjkRuns);
     }
     return 0;
 }

@@ -1,8 +1,8 @@
 // The UTF-8 engine against the UTF-16 core on the same bytes and settings. Input: a byte of
-// switches (mode, escaping, kernel, how the article is given, a length limit), the size N in two
-// bytes, the chunk size, the limit, then the article: either raw bytes, or UTF-16 units as
-// fuzz::Input reads them, encoded to UTF-8 with lone surrogates kept as (ill-formed) three-byte
-// sequences, so that valid articles with every kind of character are near.
+// switches (mode, escaping, kernel, the break rule, how the article is given, a length limit), the
+// size N in two bytes, the chunk size, the limit, then the article: either raw bytes, or UTF-16
+// units as fuzz::Input reads them, encoded to UTF-8 with lone surrogates kept as (ill-formed)
+// three-byte sequences, so that valid articles with every kind of character are near.
 
 #include "checks/checks.h"
 #include "fuzzinput.h"
@@ -90,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             bytes += static_cast<char>(input.byte());
     }
 
-    const GenerationSettings settings = settingsFor(n, switches & 1, switches & 2);
+    GenerationSettings settings = settingsFor(n, switches & 1, switches & 2);
+    settings.breaks = switches & 0x20 ? Breaks::Cjk : Breaks::Ascii;
     EngineOptions options;
     options.escapeHtml = switches & 4;
     options.kernel = kernelChoice[(switches >> 3) & 3];
@@ -106,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     MemorySource again(view);
     const Result validity = validate(again, options);
     MemorySource forCount(view);
-    const CountResult counted = count(forCount, options);
+    const CountResult counted = count(forCount, options, settings.breaks);
 
     const auto text = testutf16::decode(bytes);
     if (!text) {
@@ -119,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     check(validity.ok() && counted.result.ok(), "valid input refused");
     check(counted.counts.characters == characterCount(*text) &&
-              counted.counts.sentences == sentenceCount(*text),
+              counted.counts.sentences == sentenceCount(*text, settings.breaks),
           "counts differ from the UTF-16 core");
     if (limited && trimSpaces(*text).size() > limit) {
         check(result.outcome == Outcome::TooLong, "article over the limit accepted");

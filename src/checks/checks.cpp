@@ -11,10 +11,17 @@ std::int64_t characterCount(std::u16string_view text)
     return static_cast<std::int64_t>(text.size());
 }
 
-std::int64_t sentenceCount(std::u16string_view text)
+std::int64_t sentenceCount(std::u16string_view text, Breaks rule)
 {
-    const auto ends = static_cast<std::int64_t>(countBreaks(text, Completeness::Sentence));
-    const bool closed = !text.empty() && isSentenceBreak(text.back());
+    if (rule == Breaks::Ascii) {
+        const auto ends = static_cast<std::int64_t>(countBreaks(text, Completeness::Sentence));
+        const bool closed = !text.empty() && isSentenceBreak(text.back());
+        return ends + (closed ? 0 : 1);
+    }
+    const auto ends = static_cast<std::int64_t>(countRunEnds(text, rule, Completeness::Sentence));
+    const std::size_t last = text.size() - 1;
+    const bool closed =
+        !text.empty() && findRunEnd(text, last, rule, Completeness::Sentence) == last;
     return ends + (closed ? 0 : 1);
 }
 

@@ -34,9 +34,11 @@ std::u16string_view view(const QString &text)
 
 std::variant<GenerationSettings, int> settingsFrom(const Options &options)
 {
-    if (const auto settings =
-            deriveSettings(view(options.sizeText), options.byCharacters, options.wordComplete))
+    if (auto settings =
+            deriveSettings(view(options.sizeText), options.byCharacters, options.wordComplete)) {
+        settings->breaks = options.breaks;
         return *settings;
+    }
     const QString reason = isSizeNumber(view(options.sizeText))
                                ? u"is out of range (-32768 to 32767 after rounding)"_s
                                : u"is not a number"_s;
@@ -61,7 +63,7 @@ int run(const Options &options, FdWriter &out)
     reading.judgeNuls = !options.encodingGiven || options.encoding == input::Encoding::Auto;
     reading.engine.escapeHtml = options.escapeHtml;
     if (options.stats)
-        return printStats(options.inputs, reading, out);
+        return printStats(options.inputs, reading, options.breaks, out);
     const auto settings = settingsFrom(options);
     if (const int *code = std::get_if<int>(&settings))
         return *code;

@@ -43,6 +43,14 @@ struct Parser {
         u"complete"_s,
         u"In chars mode, end paragraphs at a whole 'sentence' (default) or 'word'."_s, u"UNIT"_s,
         u"sentence"_s};
+    QCommandLineOption breaks{
+        u"breaks"_s,
+        u"Which characters end sentences and words: 'ascii' (default, as the window: . ? ! ; "
+        "and for words also space , :) or 'cjk' for Chinese text (also 。！？；．｡… and for words "
+        "，：、 and the ideographic space; an ASCII one only before white space, Chinese, "
+        "punctuation or the end, so 3.14 and example.com stay whole; closing quotes and "
+        "brackets stay with their sentence)."_s,
+        u"RULE"_s, u"ascii"_s};
     QCommandLineOption output{QStringList{u"o"_s, u"output"_s},
                               u"Write to FILE (atomically) instead of standard output."_s,
                               u"FILE"_s};
@@ -74,7 +82,8 @@ struct Parser {
             "With --out-dir, converts several files in one go."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({size, by, complete, encoding, escapeHtml, output, outDir, stats});
+        parser.addOptions(
+            {size, by, complete, breaks, encoding, escapeHtml, output, outDir, stats});
         parser.addPositionalArgument(
             u"FILE"_s,
             u"The article (default: standard input); several with --out-dir or --stats."_s,
@@ -82,7 +91,8 @@ struct Parser {
     }
 };
 
-// The two cutting modes and the encoding; a usage error for a word that names none of them.
+// The cutting modes, the break rule and the encoding; a usage error for a word that names none of
+// them.
 std::optional<Exit> readModes(const Parser &p, Options &options)
 {
     const auto byCharacters = chooseBetween(p.parser.value(p.by), "chars"_L1, "sentences"_L1);
@@ -96,6 +106,11 @@ std::optional<Exit> readModes(const Parser &p, Options &options)
         return usageError(u"--complete takes 'sentence' or 'word', not '"_s +
                           p.parser.value(p.complete) + u"'."_s);
     options.wordComplete = !*sentenceComplete;
+    const auto ascii = chooseBetween(p.parser.value(p.breaks), "ascii"_L1, "cjk"_L1);
+    if (!ascii)
+        return usageError(u"--breaks takes 'ascii' or 'cjk', not '"_s + p.parser.value(p.breaks) +
+                          u"'."_s);
+    options.breaks = *ascii ? Breaks::Ascii : Breaks::Cjk;
     const auto encoding = input::encodingFromName(p.parser.value(p.encoding));
     if (!encoding)
         return usageError(

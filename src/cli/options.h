@@ -1,6 +1,7 @@
 #pragma once
 
 #include "input/encoding.h"
+#include "segment/breakrules.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,6 +15,7 @@ struct Options {
     QString sizeText = QStringLiteral("10");
     bool byCharacters = true;
     bool wordComplete = false;
+    Breaks breaks = Breaks::Ascii;                    // also what --stats counts sentences by
     bool escapeHtml = false;                          // & < > " inside paragraphs as entities
     input::Encoding encoding = input::Encoding::Utf8; // a byte order mark still decides
     bool encodingGiven = false;                       // by name, with --encoding

@@ -22,17 +22,18 @@ QString countsText(const utf8::Counts &counts)
 }
 
 // The counts of one input's untrimmed text, or why it could not be counted.
-std::variant<utf8::Counts, Failure> countInput(const QString &path, const Reading &reading)
+std::variant<utf8::Counts, Failure> countInput(const QString &path, const Reading &reading,
+                                               Breaks rule)
 {
     utf8::Counts counts;
     ArticleWork work;
-    work.onBytes = [&counts, &reading](utf8::ByteSource &source) {
-        const utf8::CountResult counted = utf8::count(source, reading.engine);
+    work.onBytes = [&counts, &reading, rule](utf8::ByteSource &source) {
+        const utf8::CountResult counted = utf8::count(source, reading.engine, rule);
         counts = counted.counts;
         return counted.result;
     };
-    work.onText = [&counts](std::u16string_view text) {
-        counts = {characterCount(text), sentenceCount(text)};
+    work.onText = [&counts, rule](std::u16string_view text) {
+        counts = {characterCount(text), sentenceCount(text, rule)};
         return true;
     };
     const ArticleOutcome outcome = processArticle(path, reading, work);
@@ -48,13 +49,13 @@ QString headerFor(const QString &path)
 
 } // namespace
 
-int printStats(const QStringList &inputs, const Reading &reading, FdWriter &out)
+int printStats(const QStringList &inputs, const Reading &reading, Breaks rule, FdWriter &out)
 {
     const bool withHeaders = inputs.size() > 1;
     bool firstBlock = true;
     int code = exitOk;
     for (const QString &path : inputs) {
-        const auto counted = countInput(path, reading);
+        const auto counted = countInput(path, reading, rule);
         if (const auto *failure = std::get_if<Failure>(&counted)) {
             code = worseExit(code, fail(failure->exitCode, failure->message));
             continue;

@@ -12,10 +12,11 @@ class FdWriter;
 namespace tavrinel::cli
 {
 
-// Prints the character and sentence counts of each input (an empty path is standard input) and
-// returns the exit code. One input gives exactly "characters: N\nsentences: M\n"; several give
-// one such block each, headed "==> NAME <==" and separated by a blank line. An input that
-// cannot be read or decoded is reported on standard error and the others are still counted.
-int printStats(const QStringList &inputs, const Reading &reading, FdWriter &out);
+// Prints the character and sentence counts of each input (an empty path is standard input),
+// sentences by the rule's stops, and returns the exit code. One input gives exactly
+// "characters: N\nsentences: M\n"; several give one such block each, headed "==> NAME <==" and
+// separated by a blank line. An input that cannot be read or decoded is reported on standard
+// error and the others are still counted.
+int printStats(const QStringList &inputs, const Reading &reading, Breaks rule, FdWriter &out);
 
 } // namespace tavrinel::cli

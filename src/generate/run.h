@@ -2,6 +2,7 @@
 
 #include "segment/segmenters.h"
 #include "settings.h"
+#include "tags.h"
 
 #include <cstddef>
 #include <optional>
@@ -12,8 +13,8 @@
 namespace tavrinel
 {
 
-inline constexpr std::u16string_view paragraphOpen = u"<p>";
-inline constexpr std::u16string_view paragraphClose = u"</p>";
+inline constexpr std::u16string_view paragraphOpen = ParagraphTags<char16_t>::open;
+inline constexpr std::u16string_view paragraphClose = ParagraphTags<char16_t>::close;
 
 // Calls onParagraph(text) for every paragraph of an already trimmed article, in order. The texts
 // are views into the article; together they are the article, each character in exactly one.
@@ -22,7 +23,8 @@ void forEachParagraph(std::u16string_view article, const GenerationSettings &set
                       OnParagraph &&onParagraph)
 {
     const bool byCharacters = settings.split == SplitMode::ByCharacters;
-    const BreakCopy copy(article, byCharacters ? settings.completeness : Completeness::Sentence);
+    const BreakCopy copy(article, byCharacters ? settings.completeness : Completeness::Sentence,
+                         settings.breaks);
     const std::int32_t length = copy.articleLength();
     std::int32_t start = 1;
     while (start <= length) {

@@ -16,6 +16,7 @@ struct GenerationSettings {
     SplitMode split = SplitMode::ByCharacters;
     Completeness completeness = Completeness::Sentence;
     std::int16_t size = 10;
+    Breaks breaks = Breaks::Ascii; // the window always cuts by the ASCII rule
 
     friend bool operator==(const GenerationSettings &, const GenerationSettings &) = default;
 };

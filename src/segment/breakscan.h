@@ -3,9 +3,12 @@
 // Finding break characters fast: eight UTF-16 units are tested at once, so the scan does not
 // branch per character. Kept inline because a run asks for the next break once per paragraph.
 
+#include "breakrules.h"
+
 #include <bit>
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -14,17 +17,15 @@
 namespace tavrinel
 {
 
-// Which characters close a paragraph in character mode: sentence ends only, or word ends too.
-enum class Completeness : std::int16_t { Sentence = 1, Word = 2 };
-
+// The break characters of the window's rule, where every end character is a stop.
 constexpr bool isSentenceBreak(char16_t c)
 {
-    return c == u'.' || c == u'?' || c == u'!' || c == u';';
+    return (classTable<Breaks::Ascii, Completeness::Sentence>.of(c) & charclass::end) != 0;
 }
 
 constexpr bool isWordBreak(char16_t c)
 {
-    return isSentenceBreak(c) || c == u' ' || c == u',' || c == u':';
+    return (classTable<Breaks::Ascii, Completeness::Word>.of(c) & charclass::end) != 0;
 }
 
 constexpr bool isBreak(char16_t c, Completeness mode)
@@ -57,12 +58,13 @@ inline constexpr std::size_t blockUnits = 8;
 template<bool Word> inline unsigned breakMask(const char16_t *block)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block));
-    const auto is = [v](char16_t c) {
-        return _mm_cmpeq_epi16(v, _mm_set1_epi16(static_cast<short>(c)));
-    };
-    __m128i hit = _mm_or_si128(_mm_or_si128(is(u'.'), is(u'?')), _mm_or_si128(is(u'!'), is(u';')));
-    if constexpr (Word)
-        hit = _mm_or_si128(hit, _mm_or_si128(_mm_or_si128(is(u' '), is(u',')), is(u':')));
+    static constexpr CharList ends = asciiChars < Breaks::Ascii,
+                              Word ? Completeness::Word : Completeness::Sentence, charclass::end > ;
+    const __m128i hit = [v]<std::size_t... I>(std::index_sequence<I...>)
+    {
+        return (_mm_cmpeq_epi16(v, _mm_set1_epi16(static_cast<short>(ends.chars[I]))) | ...);
+    }
+    (std::make_index_sequence<ends.size>{});
     return static_cast<unsigned>(_mm_movemask_epi8(hit));
 }
 #endif

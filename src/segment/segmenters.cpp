@@ -6,7 +6,8 @@ namespace tavrinel
 SegmentResult getNumberOfClauses(const BreakCopy &copy, std::int16_t cnum, std::int32_t cstart)
 {
     if (copy.mode() != Completeness::Sentence)
-        return getNumberOfClauses(BreakCopy(copy.article(), Completeness::Sentence), cnum, cstart);
+        return getNumberOfClauses(BreakCopy(copy.article(), Completeness::Sentence, copy.rule()),
+                                  cnum, cstart);
     const std::u16string_view article = copy.article();
     const std::int64_t length = copy.articleLength();
     const std::int64_t start = std::max<std::int32_t>(cstart, 1);
@@ -16,7 +17,7 @@ SegmentResult getNumberOfClauses(const BreakCopy &copy, std::int16_t cnum, std::
     // is left, as a negative size does. Counting them all ends after the last dot of the copy:
     // the article's own last character, or the dot appended after it.
     if (cnum <= 0) {
-        const std::int64_t lastDot = isSentenceBreak(article.back()) ? length : length + 1;
+        const std::int64_t lastDot = copy.nextDot(static_cast<std::int32_t>(length));
         return detail::cut(article, start, length, lastDot + 1);
     }
     std::int64_t count = 0;

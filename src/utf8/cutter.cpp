@@ -1,5 +1,7 @@
 #include "cutter.h"
 
+#include "generate/tags.h"
+
 #include <cstring>
 
 namespace tavrinel::utf8
@@ -8,9 +10,8 @@ namespace tavrinel::utf8
 namespace
 {
 
-constexpr std::string_view openTag = "<p>";
-constexpr std::string_view closeTag = "</p>";
-constexpr std::string_view closeAndOpen = "</p><p>";
+constexpr std::string_view openTag = ParagraphTags<char>::open;
+constexpr std::string_view closeTag = ParagraphTags<char>::close;
 
 } // namespace
 
@@ -56,11 +57,12 @@ std::size_t Cutter::cutAt(const Block &block, std::size_t position, std::size_t 
 std::size_t Cutter::search(const Block &block, std::size_t position, std::size_t &textFrom)
 {
     const std::size_t found = findBreak(block, position);
-    const std::uint64_t offset = pastN_ + unitsUpTo(block, position, found, 1);
     if (found == block.size) {
-        pastN_ = offset;
+        pastN_ += unitsUpTo(block, position, found, 1);
         return found;
     }
+    // The stop is on the last byte of its character, which is one unit whatever its length.
+    const std::uint64_t offset = pastN_ + unitsUpTo(block, position, found + 1, 2) - 1;
     if (offset > 0)
         return cutAt(block, found, textFrom);
     const std::uint64_t after = unitsUpTo(block, found + 1, block.size, 2);
@@ -89,7 +91,8 @@ std::size_t Cutter::settlePending(const Block &block)
         wanted_ -= units;
         return block.size;
     }
-    out_.tag(closeAndOpen);
+    out_.tag(closeTag);
+    out_.tag(openTag);
     out_.text(held_, heldSize_);
     startParagraph(heldUnits_);
     heldSize_ = 0;

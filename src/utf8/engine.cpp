@@ -1,11 +1,13 @@
 #include "engine.h"
 
 #include "cutter.h"
+#include "runmasks.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavrinel::utf8
@@ -79,40 +81,126 @@ private:
     std::unique_ptr<char[]> buffer_;
 };
 
+// The start of the character `count` characters from the end; 0 when there are no more than
+// that many.
+std::size_t startOfLast(const char *text, std::size_t size, int count)
+{
+    std::size_t at = size;
+    for (int k = 0; k < count && at > 0; ++k) {
+        --at;
+        while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            --at;
+    }
+    return at;
+}
+
 // Splits text into blocks of whole characters small enough for their masks to stay in the
-// first-level cache, and classifies each.
+// first-level cache, and classifies each. Under a rule with runs, whether a character is a stop
+// depends on the two characters after it, so the last two characters of each piece wait for the
+// next piece (or the end of the text) in a small buffer of their own.
 class Classifier
 {
 public:
-    Classifier(const Kernels &kernels, bool wordBreaks)
-        : kernels_(kernels), wordBreaks_(wordBreaks), windows_(blockBytes / windowBytes)
+    Classifier(const Kernels &kernels, BreakSet set)
+        : kernels_(kernels), set_(set), runs_(breakTable(set.rule).runs),
+          windows_(blockBytes / windowBytes)
     {
     }
 
     // Calls onBlock(block, tally) for each block; it returns Ok to go on.
     template<class OnBlock> Result run(const char *text, std::size_t size, OnBlock &&onBlock)
     {
-        while (size > 0) {
-            std::size_t length = std::min(size, blockBytes);
-            while (length < size && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-                --length;
-            const Tally tally =
-                kernels_.classify(bytesOf(text), length, wordBreaks_, windows_.data());
-            if (const Result result = onBlock(Block{text, length, windows_.data()}, tally);
-                !result.ok())
+        if (!runs_)
+            return classify(text, size, size, onBlock);
+        if (heldSize_ > 0) {
+            // The held characters, looked at with (up to) the first two of this piece.
+            const std::size_t head = firstTwo(text, size);
+            std::memcpy(held_ + heldSize_, text, head);
+            const std::size_t all = heldSize_ + head;
+            const std::size_t ready = startOfLast(held_, all, 2);
+            if (const Result result = classify(held_, ready, all, onBlock); !result.ok())
                 return result;
-            text += length;
-            size -= length;
+            if (head == size) { // all of the piece is held
+                heldSize_ = all - ready;
+                std::memmove(held_, held_ + ready, heldSize_);
+                return {};
+            }
+            heldSize_ = 0;
         }
+        const std::size_t ready = startOfLast(text, size, 2);
+        if (const Result result = classify(text, ready, size, onBlock); !result.ok())
+            return result;
+        heldSize_ = size - ready;
+        std::memcpy(held_, text + ready, heldSize_);
         return {};
     }
+
+    // The text has ended: the held characters go out.
+    template<class OnBlock> Result finish(OnBlock &&onBlock)
+    {
+        const std::size_t held = std::exchange(heldSize_, 0);
+        return classify(held_, held, held, onBlock);
+    }
+
+    // Whether the last character classified holds a stop.
+    bool endsWithStop() const { return endsWithStop_; }
 
 private:
     static constexpr std::size_t blockBytes = 16 * 1024;
 
+    // Bytes of the first two characters of the text, or all of it.
+    static std::size_t firstTwo(const char *text, std::size_t size)
+    {
+        std::size_t at = 0;
+        for (int k = 0; k < 2 && at < size; ++k) {
+            ++at;
+            while (at < size && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+                ++at;
+        }
+        return at;
+    }
+
+    // Classifies text[0, size) in blocks; text[size, known) follows it (two characters at least,
+    // unless the text ends there).
+    template<class OnBlock>
+    Result classify(const char *text, std::size_t size, std::size_t known, OnBlock &&onBlock)
+    {
+        std::size_t at = 0;
+        while (at < size) {
+            std::size_t length = std::min(size - at, blockBytes);
+            while (at + length < size &&
+                   (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
+                --length;
+            if (runs_)
+                lookAhead(bytesOf(text + at + length), known - at - length);
+            const Tally tally =
+                kernels_.classify(bytesOf(text + at), length, set_, around_, windows_.data());
+            const std::size_t last = length - 1;
+            endsWithStop_ = ((windows_[last / windowBytes].brk >> (last % windowBytes)) & 1) != 0;
+            if (const Result result = onBlock(Block{text + at, length, windows_.data()}, tally);
+                !result.ok())
+                return result;
+            at += length;
+        }
+        return {};
+    }
+
+    void lookAhead(const unsigned char *next, std::size_t size)
+    {
+        if (set_.mode == Completeness::Word)
+            describeNext<Breaks::Cjk, Completeness::Word>(next, size, around_);
+        else
+            describeNext<Breaks::Cjk, Completeness::Sentence>(next, size, around_);
+    }
+
     const Kernels &kernels_;
-    bool wordBreaks_;
+    BreakSet set_;
+    bool runs_;
     std::vector<Window> windows_;
+    Surroundings around_;
+    char held_[16] = {}; // at most two characters held and two looked at after them
+    std::size_t heldSize_ = 0;
+    bool endsWithStop_ = false;
 };
 
 // Leaves out the spaces at both ends of the article. A run of spaces at the end of a piece may
@@ -163,11 +251,6 @@ private:
     std::uint64_t pending_ = 0;
 };
 
-constexpr bool isSentenceEnd(char c)
-{
-    return c == '.' || c == '?' || c == '!' || c == ';';
-}
-
 } // namespace
 
 Result validate(ByteSource &source, const EngineOptions &options)
@@ -182,7 +265,8 @@ Result cut(ByteSource &source, const GenerationSettings &settings, ByteSink &sin
     Reader reader(source, options);
     const bool wordBreaks =
         settings.split == SplitMode::ByCharacters && settings.completeness == Completeness::Word;
-    Classifier classifier(reader.kernels(), wordBreaks);
+    Classifier classifier(reader.kernels(), {settings.breaks, wordBreaks ? Completeness::Word
+                                                                         : Completeness::Sentence});
     SpaceTrimmer trimmer;
     // As large as a chunk: small chunks in tests also make text go past the buffer.
     Output output(sink, options.escapeHtml, options.chunkSize);
@@ -201,28 +285,30 @@ Result cut(ByteSource &source, const GenerationSettings &settings, ByteSink &sin
     };
     Result result = reader.run(
         [&](const char *text, std::size_t size) { return trimmer.add(text, size, onArticle); });
+    if (result.ok())
+        result = classifier.finish(onBlock);
     if (!result.ok())
         return result;
     cutter.finish();
     return output.flush() ? Result{} : Result{Outcome::WriteFailed};
 }
 
-CountResult count(ByteSource &source, const EngineOptions &options)
+CountResult count(ByteSource &source, const EngineOptions &options, Breaks rule)
 {
     Reader reader(source, options);
-    Classifier classifier(reader.kernels(), false);
+    Classifier classifier(reader.kernels(), {rule, Completeness::Sentence});
     Counts counts;
     std::int64_t sentenceEnds = 0;
-    bool closed = false; // the text so far ends with a sentence end
-    const Result result = reader.run([&](const char *text, std::size_t size) {
-        closed = isSentenceEnd(text[size - 1]);
-        return classifier.run(text, size, [&](const Block &, const Tally &tally) {
-            counts.characters += static_cast<std::int64_t>(tally.units);
-            sentenceEnds += static_cast<std::int64_t>(tally.breaks);
-            return Result{};
-        });
-    });
-    counts.sentences = sentenceEnds + (closed ? 0 : 1);
+    const auto onBlock = [&](const Block &, const Tally &tally) {
+        counts.characters += static_cast<std::int64_t>(tally.units);
+        sentenceEnds += static_cast<std::int64_t>(tally.breaks);
+        return Result{};
+    };
+    Result result = reader.run(
+        [&](const char *text, std::size_t size) { return classifier.run(text, size, onBlock); });
+    if (result.ok())
+        result = classifier.finish(onBlock);
+    counts.sentences = sentenceEnds + (classifier.endsWithStop() ? 0 : 1);
     return {result, counts};
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-// The paragraph run straight on UTF-8: no decoding to UTF-16 and back. The break characters are
-// ASCII and never occur inside a multi-byte sequence, and a piece's length in UTF-16 units
-// follows from its bytes (one per byte that is not a continuation byte, one more per four-byte
-// lead), so cutting the bytes gives exactly the UTF-16 run's paragraphs. The input is read in
+// The paragraph run straight on UTF-8: no decoding to UTF-16 and back. A stop is marked on the
+// last byte of its character, and a piece's length in UTF-16 units follows from its bytes (one
+// per byte that is not a continuation byte, one more per four-byte lead), so cutting the bytes
+// gives exactly the UTF-16 run's paragraphs. The input is read in
 // chunks and the output written as it is made: memory stays bounded whatever the input's size.
 
 #include "bytesource.h"
@@ -63,6 +63,8 @@ Result validate(ByteSource &source, const EngineOptions &options = {});
 Result cut(ByteSource &source, const GenerationSettings &settings, ByteSink &sink,
            const EngineOptions &options = {});
 
-CountResult count(ByteSource &source, const EngineOptions &options = {});
+// The counts of the untrimmed text, sentences by the rule's stops.
+CountResult count(ByteSource &source, const EngineOptions &options = {},
+                  Breaks rule = Breaks::Ascii);
 
 } // namespace tavrinel::utf8

@@ -1,5 +1,6 @@
 // The portable kernel: always correct, and the one the vector kernels are checked against.
 
+#include "runmasks.h"
 #include "simd.h"
 
 #include <algorithm>
@@ -62,15 +63,67 @@ bool asciiWord(const unsigned char *s)
     return (word & 0x8080808080808080U) == 0;
 }
 
-constexpr bool isSentenceByte(unsigned char c)
+template<Completeness Mode> bool isBreakByte(unsigned char c)
 {
-    return c == '.' || c == '?' || c == '!' || c == ';';
+    return c < 0x80 && (classTable<Breaks::Ascii, Mode>.of(c) & charclass::end) != 0;
 }
 
-constexpr bool isBreakByte(unsigned char c, bool word)
+template<Completeness Mode>
+Tally classifyEach(const unsigned char *bytes, std::size_t size, Window *windows)
 {
-    return isSentenceByte(c) || (word && (c == ' ' || c == ',' || c == ':'));
+    Tally tally;
+    for (std::size_t start = 0; start < size; start += windowBytes) {
+        Window window;
+        const std::size_t end = std::min(size, start + windowBytes);
+        for (std::size_t i = start; i < end; ++i) {
+            const unsigned char c = bytes[i];
+            const std::uint64_t bit = std::uint64_t{1} << (i - start);
+            window.lead |= (c & 0xC0) != 0x80 ? bit : 0;
+            window.four |= c >= 0xF0 ? bit : 0;
+            window.brk |= isBreakByte<Mode>(c) ? bit : 0;
+        }
+        tally.add(window);
+        windows[start / windowBytes] = window;
+    }
+    return tally;
 }
+
+// A window's bytes one by one; a three-byte character is looked up in the rule's table when its
+// last byte comes, the two before it carried over from the window before.
+template<Breaks Rule, Completeness Mode> class ScalarRunScan
+{
+public:
+    RunBytes operator()(const unsigned char *window)
+    {
+        constexpr auto &classes = byteClasses<Rule, Mode>;
+        RunBytes b;
+        for (std::size_t i = 0; i < windowBytes; ++i) {
+            const unsigned char c = window[i];
+            const std::uint64_t bit = std::uint64_t{1} << i;
+            const unsigned k = classes[c];
+            b.lead |= (c & 0xC0) != 0x80 ? bit : 0;
+            b.four |= c >= 0xF0 ? bit : 0;
+            b.starts |= (k & bytebits::starts) != 0 ? bit : 0;
+            b.ascii |= (k & bytebits::ascii) != 0 ? bit : 0;
+            b.closing |= (k & bytebits::closing) != 0 ? bit : 0;
+            b.boundary |= (k & bytebits::boundary) != 0 ? bit : 0;
+            if ((c & 0xC0) == 0x80 && (before1_ & 0xC0) == 0x80 && (before2_ & 0xF0) == 0xE0) {
+                const unsigned char sequence[3] = {before2_, before1_, c};
+                const unsigned wide = wideClasses<Rule, Mode>(sequence);
+                b.starts |= (wide & charclass::end) != 0 ? bit : 0;
+                b.closing |= (wide & charclass::closing) != 0 ? bit : 0;
+                b.wide |= (wide & (charclass::end | charclass::closing)) != 0 ? bit : 0;
+            }
+            before2_ = before1_;
+            before1_ = c;
+        }
+        return b;
+    }
+
+private:
+    unsigned char before1_ = 0;
+    unsigned char before2_ = 0;
+};
 
 } // namespace
 
@@ -109,23 +162,18 @@ std::size_t completePrefix(const unsigned char *bytes, std::size_t size)
     return size;
 }
 
-Tally classifyScalar(const unsigned char *bytes, std::size_t size, bool wordBreaks, Window *windows)
+Tally classifyScalar(const unsigned char *bytes, std::size_t size, BreakSet set,
+                     Surroundings &around, Window *windows)
 {
-    Tally tally;
-    for (std::size_t start = 0; start < size; start += windowBytes) {
-        Window window;
-        const std::size_t end = std::min(size, start + windowBytes);
-        for (std::size_t i = start; i < end; ++i) {
-            const unsigned char c = bytes[i];
-            const std::uint64_t bit = std::uint64_t{1} << (i - start);
-            window.lead |= (c & 0xC0) != 0x80 ? bit : 0;
-            window.four |= c >= 0xF0 ? bit : 0;
-            window.brk |= isBreakByte(c, wordBreaks) ? bit : 0;
-        }
-        tally.add(window);
-        windows[start / windowBytes] = window;
-    }
-    return tally;
+    const bool word = set.mode == Completeness::Word;
+    if (set.rule == Breaks::Ascii)
+        return word ? classifyEach<Completeness::Word>(bytes, size, windows)
+                    : classifyEach<Completeness::Sentence>(bytes, size, windows);
+    if (word)
+        return classifyRuns(bytes, size, around, windows,
+                            ScalarRunScan<Breaks::Cjk, Completeness::Word>{});
+    return classifyRuns(bytes, size, around, windows,
+                        ScalarRunScan<Breaks::Cjk, Completeness::Sentence>{});
 }
 
 } // namespace tavrinel::utf8

@@ -4,6 +4,8 @@
 // classifying bytes as bit masks over 64-byte windows. The cutting itself works on the masks
 // with plain integer code, so only these few functions need each instruction set.
 
+#include "segment/breakrules.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +21,7 @@ inline constexpr std::size_t windowBytes = 64;
 struct Window {
     std::uint64_t lead = 0;  // starts a character: not a continuation byte 10xxxxxx
     std::uint64_t four = 0;  // leads a four-byte sequence, whose character is two UTF-16 units
-    std::uint64_t brk = 0;   // a break character of the mode
+    std::uint64_t brk = 0;   // a stop of the rule and mode, on the last byte of its character
     std::uint32_t units = 0; // UTF-16 units of the characters that start in the window
     std::uint32_t breaks = 0;
 
@@ -43,12 +45,27 @@ struct Tally {
     }
 };
 
+// The break characters of a rule and mode.
+struct BreakSet {
+    Breaks rule = Breaks::Ascii;
+    Completeness mode = Completeness::Sentence;
+};
+
+// What the classification of a block needs to know of the text around it under a rule with runs
+// (the window's rule needs none of it). The defaults are those of a block that is the whole text.
+struct Surroundings {
+    bool inRun = false;       // in: the character before the block is in a run; out: its last one
+    bool nextMember = false;  // the character after the block goes on a run
+    bool nextBoundary = true; // an ASCII end character right before it counts
+};
+
 struct Kernels {
     // Whether the bytes are complete, strict UTF-8 (nothing cut off at the end).
     bool (*valid)(const unsigned char *bytes, std::size_t size);
-    // Fills one Window per started 64 bytes (bits past `size` clear) and totals them.
-    Tally (*classify)(const unsigned char *bytes, std::size_t size, bool wordBreaks,
-                      Window *windows);
+    // Fills one Window per started 64 bytes (bits past `size` clear) and totals them. The bytes
+    // are whole characters.
+    Tally (*classify)(const unsigned char *bytes, std::size_t size, BreakSet set,
+                      Surroundings &around, Window *windows);
 };
 
 // Whether this processor can run the kernel (Best and Scalar always can).
@@ -60,8 +77,8 @@ const Kernels &kernelsFor(Kernel kernel);
 
 // The portable versions, which the others are checked against.
 bool validScalar(const unsigned char *bytes, std::size_t size);
-Tally classifyScalar(const unsigned char *bytes, std::size_t size, bool wordBreaks,
-                     Window *windows);
+Tally classifyScalar(const unsigned char *bytes, std::size_t size, BreakSet set,
+                     Surroundings &around, Window *windows);
 
 // Offset of the first byte of the first ill-formed sequence (a stray continuation byte, a lead
 // whose sequence is not well-formed or is cut off by the end); `size` when there is none.

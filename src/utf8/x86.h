@@ -14,8 +14,10 @@ namespace tavrinel::utf8::x86
 
 bool hasAvx2();
 bool validAvx2(const unsigned char *bytes, std::size_t size);
-Tally classifySse2(const unsigned char *bytes, std::size_t size, bool wordBreaks, Window *windows);
-Tally classifyAvx2(const unsigned char *bytes, std::size_t size, bool wordBreaks, Window *windows);
+Tally classifySse2(const unsigned char *bytes, std::size_t size, BreakSet set, Surroundings &around,
+                   Window *windows);
+Tally classifyAvx2(const unsigned char *bytes, std::size_t size, BreakSet set, Surroundings &around,
+                   Window *windows);
 
 } // namespace tavrinel::utf8::x86
 #endif

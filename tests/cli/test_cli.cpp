@@ -382,6 +382,15 @@ void TestCli::generates_data()
     QTest::newRow("inline HTML passes without it")
         << QStringList{u"--size"_s, u"3"_s} << QByteArray("a<i>b</i>. c")
         << QByteArray("<p>a<i>b</i>.</p><p> c</p>");
+    // The rule for Chinese text reaches both readers: the engine, and the counts of decoded text.
+    const QString chinese = u"今天天气很好。我们去公园散步吧！你觉得怎么样？好的，我们走。"_s;
+    QTest::newRow("--breaks cjk")
+        << QStringList{u"--breaks"_s, u"cjk"_s} << chinese.toUtf8()
+        << u"<p>今天天气很好。我们去公园散步吧！</p><p>你觉得怎么样？好的，我们走。</p>"_s.toUtf8();
+    QTest::newRow("--stats --breaks cjk, decoded")
+        << QStringList{u"--stats"_s, u"--breaks=cjk"_s, u"--encoding=utf-16le"_s}
+        << QByteArray(reinterpret_cast<const char *>(chinese.utf16()), chinese.size() * 2)
+        << QByteArray("characters: 30\nsentences: 4\n");
 }
 
 void TestCli::generates()

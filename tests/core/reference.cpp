@@ -8,8 +8,55 @@
 namespace reference
 {
 
-std::u16string breakCopy(const std::u16string &article, bool wordComplete)
+namespace
 {
+
+bool in(std::u16string_view set, char16_t c)
+{
+    return set.find(c) != std::u16string_view::npos;
+}
+
+// The rule for Chinese text, position by position: which characters are ends that count, which
+// go on a run, and where runs end.
+std::u16string cjkBreakCopy(const std::u16string &a, bool wordComplete)
+{
+    const std::u16string_view ends = wordComplete
+                                         ? u".?!;\u3002\uFF01\uFF1F\uFF1B\uFF0E\uFF61\u2026 ,:"
+                                           u"\uFF0C\uFF1A\u3001\u3000"
+                                         : u".?!;\u3002\uFF01\uFF1F\uFF1B\uFF0E\uFF61\u2026";
+    const std::u16string_view closing = u"\"')]}\u201D\u2019\u300D\u300F\uFF09\u300B\u3009\u3011"
+                                        u"\u3015\u3017\uFF3D\uFF5D\uFF02\uFF07";
+    const std::u16string_view white = u" \t\r\n\u00A0\u3000";
+    const std::size_t n = a.size();
+    const auto boundaryAt = [&](std::size_t i) {
+        return i == n || a[i] >= 0x80 || in(white, a[i]) || in(ends, a[i]) || in(closing, a[i]);
+    };
+    const auto counts = [&](std::size_t i) {
+        return in(ends, a[i]) && (a[i] >= 0x80 || a[i] == u' ' || boundaryAt(i + 1));
+    };
+    const auto goesOn = [&](std::size_t i) {
+        return i < n && (counts(i) || in(closing, a[i]));
+    };
+    std::u16string w = a;
+    bool inRun = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        inRun = goesOn(i) && (counts(i) || inRun);
+        if (inRun && !goesOn(i + 1))
+            w[i] = u'.';
+        else if (w[i] == u'.')
+            w[i] = u'x';
+    }
+    if (w.empty() || w.back() != u'.')
+        w += u'.';
+    return w;
+}
+
+} // namespace
+
+std::u16string breakCopy(const std::u16string &article, bool wordComplete, bool cjk)
+{
+    if (cjk)
+        return cjkBreakCopy(article, wordComplete);
     std::u16string w = article;
     if (wordComplete) {
         for (auto &c : w)
@@ -40,26 +87,27 @@ std::u16string mid(const std::u16string &src, std::int64_t a, std::int64_t b)
 
 } // namespace
 
-Segment words(const std::u16string &src, std::int16_t num, std::int32_t start, std::int16_t type)
+Segment words(const std::u16string &src, std::int16_t num, std::int32_t start, std::int16_t type,
+              bool cjk)
 {
     const auto len = static_cast<std::int64_t>(src.size());
     if (start > len)
         return {u"", static_cast<std::int32_t>(len + 1)};
     if (len <= std::int64_t{start} + num || num <= 1)
         return {mid(src, start, len), static_cast<std::int32_t>(len + 1)};
-    const std::u16string w = breakCopy(src, type == 2);
+    const std::u16string w = breakCopy(src, type == 2, cjk);
     std::int64_t p = std::int64_t{start} + num - 1;
     while (w[static_cast<std::size_t>(p - 1)] != u'.')
         ++p;
     return {mid(src, start, p), static_cast<std::int32_t>(p + 1)};
 }
 
-Segment clauses(const std::u16string &src, std::int16_t num, std::int32_t start)
+Segment clauses(const std::u16string &src, std::int16_t num, std::int32_t start, bool cjk)
 {
     const auto len = static_cast<std::int64_t>(src.size());
     if (start > len)
         return {u"", static_cast<std::int32_t>(len + 1)};
-    const std::u16string w = breakCopy(src, false);
+    const std::u16string w = breakCopy(src, false, cjk);
     std::int64_t count = 0;
     std::int64_t q = start;
     // Zero takes the rest, like a negative size.
@@ -75,7 +123,7 @@ Segment clauses(const std::u16string &src, std::int16_t num, std::int32_t start)
 }
 
 std::u16string run(const std::u16string &text, std::int16_t size, bool byCharacters,
-                   bool wordComplete)
+                   bool wordComplete, bool cjk)
 {
     std::u16string article = text;
     while (!article.empty() && article.front() == u' ')
@@ -85,8 +133,8 @@ std::u16string run(const std::u16string &text, std::int16_t size, bool byCharact
     std::u16string out;
     std::int32_t start = 1;
     while (start <= static_cast<std::int32_t>(article.size())) {
-        const Segment s = byCharacters ? words(article, size, start, wordComplete ? 2 : 1)
-                                       : clauses(article, size, start);
+        const Segment s = byCharacters ? words(article, size, start, wordComplete ? 2 : 1, cjk)
+                                       : clauses(article, size, start, cjk);
         start = s.second;
         out += u"<p>" + s.first + u"</p>";
     }

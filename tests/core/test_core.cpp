@@ -37,6 +37,7 @@ public:
             u"a",  u"Word", u"e",  u"你", u"好世界",     u"\u3002", u"\uFF0C", u"\uFF01", u"\u3000",
             u".",  u"?",    u"!",  u";",  u",",          u":",      u" ",      u"  ",     u"...",
             u"?!", u"\r\n", u"\n", u"\t", u"\U0001F600", u"<",      u"&",      u"\u00A0", u"x",
+            u"3",  u"\"",   u")",  u"”",  u"」",         u"…",      u"？",     u"、",     u"：",
         };
         std::u16string text;
         const std::size_t count = pick(maxPieces + 1);
@@ -146,6 +147,8 @@ private slots:
     void sizeConversion();
     void statistics_data();
     void statistics();
+    void cjkRule_data();
+    void cjkRule();
     void segmentersAgreeWithDefinitionAtEveryStart();
     void runsAgreeWithDefinitionAndKeepTheArticle();
     void sizeConversionAgreesWithFloatingPoint();
@@ -409,6 +412,74 @@ void TestCore::statistics()
     QCOMPARE(articleTooShort(characterCount(article)), tooShort);
 }
 
+// The rule for Chinese text, a row or two per clause of its definition. Sizes are by characters
+// when positive, by sentences when negative (-1: one sentence a paragraph); "w" marks
+// word-complete rows.
+void TestCore::cjkRule_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("word");
+    QTest::addColumn<QString>("paragraphs");
+    QTest::addColumn<qint64>("sentences");
+
+    const QString chinese = u"今天天气很好。我们去公园散步吧！你觉得怎么样？好的，我们走。"_s;
+    QTest::newRow("1: full-width sentence ends")
+        << u"一。二！三？四；五．六｡七…八"_s << -1 << false
+        << u"<p>一。</p><p>二！</p><p>三？</p><p>四；</p><p>五．</p><p>六｡</p><p>七…</p><p>八</p>"_s
+        << 8LL;
+    QTest::newRow("1: word ends, w")
+        << u"甲，乙：丙、丁　戊 己"_s << 2 << true
+        << u"<p>甲，</p><p>乙：</p><p>丙、</p><p>丁　</p><p>戊 己</p>"_s << 1LL;
+    QTest::newRow("1: word ends end no sentence")
+        << u"甲，乙：丙、丁　戊 己"_s << 2 << false << u"<p>甲，乙：丙、丁　戊 己</p>"_s << 1LL;
+    QTest::newRow("1: example by characters")
+        << chinese << 10 << false
+        << u"<p>今天天气很好。我们去公园散步吧！</p><p>你觉得怎么样？好的，我们走。</p>"_s << 4LL;
+    QTest::newRow("2: no cut inside numbers, names, versions")
+        << u"Pi is 3.14159. Visit example.com now."_s << 5 << false
+        << u"<p>Pi is 3.14159.</p><p> Visit example.com now.</p>"_s << 2LL;
+    QTest::newRow("2: nor in a,b or 12:30, w")
+        << u"a,b 12:30"_s << 2 << true << u"<p>a,b </p><p>12:30</p>"_s << 1LL;
+    QTest::newRow("2: before Chinese, white space, the end")
+        << u"好.很好!\r\nv1.2;\tok?"_s << -1 << false
+        << u"<p>好.</p><p>很好!</p><p>\r\nv1.2;</p><p>\tok?</p>"_s << 4LL;
+    QTest::newRow("3: closing marks stay with their sentence")
+        << u"他说：“好。”然后走了。"_s << -1 << false << u"<p>他说：“好。”</p><p>然后走了。</p>"_s
+        << 2LL;
+    QTest::newRow("3: ASCII closing marks")
+        << u"He said \"Hi.\" Then (ok.) end"_s << -1 << false
+        << u"<p>He said \"Hi.\"</p><p> Then (ok.)</p><p> end</p>"_s << 3LL;
+    QTest::newRow("3: a run is one stop")
+        << u"真的吗？！是的...好」』）》〉】〕〗］｝＂＇’"_s << -1 << false
+        << u"<p>真的吗？！</p><p>是的...</p><p>好」』）》〉】〕〗］｝＂＇’</p>"_s << 3LL;
+    QTest::newRow("3: the space after an end is in its run, w")
+        << u"test. End"_s << 2 << true << u"<p>test. </p><p>End</p>"_s << 2LL;
+    QTest::newRow("3: an ASCII end before a digit is not in the run")
+        << u"好。.5倍"_s << -1 << false << u"<p>好。</p><p>.5倍</p>"_s << 2LL;
+    QTest::newRow("4: a stop appended after an open last sentence")
+        << u"好的。再见"_s << -1 << false << u"<p>好的。</p><p>再见</p>"_s << 2LL;
+    QTest::newRow("5: counted untrimmed, the trailing space a sentence")
+        << u"好。 "_s << -1 << false << u"<p>好。</p>"_s << 2LL;
+}
+
+void TestCore::cjkRule()
+{
+    QFETCH(QString, text);
+    QFETCH(int, size);
+    QFETCH(bool, word);
+    QFETCH(QString, paragraphs);
+    QFETCH(qint64, sentences);
+
+    GenerationSettings settings =
+        settingsFor(static_cast<std::int16_t>(std::abs(size)), size > 0, word);
+    settings.breaks = Breaks::Cjk;
+    const std::u16string article = u16(text);
+    QCOMPARE(q(wrapParagraphs(trimSpaces(article), settings)), paragraphs);
+    QCOMPARE(sentenceCount(article, Breaks::Cjk), sentences);
+    QCOMPARE(q(reference::run(article, settings.size, size > 0, word, true)), paragraphs);
+}
+
 void TestCore::segmentersAgreeWithDefinitionAtEveryStart()
 {
     ArticleMaker maker(20261208);
@@ -427,6 +498,12 @@ void TestCore::segmentersAgreeWithDefinitionAtEveryStart()
             const auto slow = reference::clauses(article, size, start);
             QCOMPARE(q(fast.text), q(slow.first));
             QCOMPARE(fast.next, slow.second);
+            // The rule for Chinese text looks back from any start for a run begun before it.
+            const Completeness mode = start % 2 == 0 ? Completeness::Word : Completeness::Sentence;
+            const auto cjk = getNumberOfWords(BreakCopy(article, mode, Breaks::Cjk), size, start);
+            const auto model = reference::words(article, size, start, start % 2 == 0 ? 2 : 1, true);
+            QCOMPARE(q(cjk.text), q(model.first));
+            QCOMPARE(cjk.next, model.second);
         }
     }
 }
@@ -439,8 +516,10 @@ void TestCore::runsAgreeWithDefinitionAndKeepTheArticle()
         const std::int16_t size = maker.size();
         const bool byCharacters = maker.pick(2) == 0;
         const bool wordComplete = maker.pick(2) == 0;
+        const bool cjk = maker.pick(2) == 0;
         const std::u16string_view article = trimSpaces(text);
-        const GenerationSettings settings = settingsFor(size, byCharacters, wordComplete);
+        GenerationSettings settings = settingsFor(size, byCharacters, wordComplete);
+        settings.breaks = cjk ? Breaks::Cjk : Breaks::Ascii;
 
         std::vector<std::u16string_view> paragraphs;
         forEachParagraph(article, settings,
@@ -453,10 +532,13 @@ void TestCore::runsAgreeWithDefinitionAndKeepTheArticle()
         }
         QCOMPARE(q(joined), q(article));
         QCOMPARE(q(wrapParagraphs(article, settings)), q(wrapped));
-        QCOMPARE(q(wrapped), q(reference::run(text, size, byCharacters, wordComplete)));
+        QCOMPARE(q(wrapped), q(reference::run(text, size, byCharacters, wordComplete, cjk)));
         QCOMPARE(countParagraphs(article, settings), paragraphs.size());
+        const std::u16string sentenceCopy = reference::breakCopy(text, false, cjk);
+        QCOMPARE(sentenceCount(text, settings.breaks),
+                 std::count(sentenceCopy.begin(), sentenceCopy.end(), u'.'));
 
-        if (!byCharacters)
+        if (!byCharacters || cjk)
             continue;
         const Completeness mode = settings.completeness;
         for (std::size_t i = 0; i + 1 < paragraphs.size(); ++i) {

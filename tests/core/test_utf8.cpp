@@ -10,6 +10,7 @@ using namespace tavrinel::utf8;
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(tavrinel::GenerationSettings)
+Q_DECLARE_METATYPE(tavrinel::Breaks)
 
 namespace
 {
@@ -96,6 +97,12 @@ GenerationSettings bySentences(std::int16_t size)
     return settingsFor(size, false, false);
 }
 
+GenerationSettings cjk(GenerationSettings settings)
+{
+    settings.breaks = Breaks::Cjk;
+    return settings;
+}
+
 QByteArray spaces(qsizetype count)
 {
     return QByteArray(count, ' ');
@@ -128,6 +135,18 @@ QByteArray randomArticle(std::mt19937 &random)
         "\xc2\xa0",
         "\xc3\xa9",
         "x y. ",
+        "3",
+        "\"",
+        "')",
+        "]}",
+        "\xe2\x80\x9d", // closing quotation mark
+        "\xe3\x80\x8d", // closing corner bracket
+        "\xef\xbc\x81", // full-width exclamation mark
+        "\xe3\x80\x81", // ideographic comma
+        "\xe3\x80\x80", // ideographic space
+        "\xe2\x80\xa6", // ellipsis
+        "\xe2\x80\x9c", // opening quotation mark: same lead, no class
+        "\xef\xbc\x90", // full-width digit zero: same lead, no class
     };
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     QByteArray text = random() % 8 == 0 ? "\xef\xbb\xbf" : "";
@@ -209,6 +228,16 @@ void TestUtf8::boundaries_data()
         << QByteArray("a. b. c") << byChars(1) << QByteArray("<p>a. b. c</p>");
     QTest::newRow("ends on a chunk end")
         << QByteArray(64, 'y') << byChars(10) << "<p>" + QByteArray(64, 'y') + "</p>";
+    // The rule for Chinese text: a run of 。” across window and chunk ends, and ASCII ends
+    // decided by the character after them, in the next chunk or past the trimmed spaces.
+    QTest::newRow("cjk: run across boundaries")
+        << filler + "\xe5\xa5\xbd\xe3\x80\x82\xe2\x80\x9d\xe7\x84\xb6" << cjk(bySentences(1))
+        << "<p>" + filler + "\xe5\xa5\xbd\xe3\x80\x82\xe2\x80\x9d</p><p>\xe7\x84\xb6</p>";
+    QTest::newRow("cjk: ASCII end before a letter, a space, the end")
+        << QByteArray("a.b c!  d.") + spaces(70) << cjk(bySentences(1))
+        << QByteArray("<p>a.b c!</p><p>  d.</p>");
+    QTest::newRow("cjk: run of ASCII ends and closing marks, word-complete")
+        << filler + "ab.\") c" << cjk(byChars(2, true)) << "<p>" + filler + "ab.\") </p><p>c</p>";
 }
 
 void TestUtf8::boundaries()
@@ -311,13 +340,20 @@ void TestUtf8::counts_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<qlonglong>("characters");
     QTest::addColumn<qlonglong>("sentences");
+    QTest::addColumn<Breaks>("rule");
 
-    QTest::newRow("empty") << QByteArray() << 0LL << 1LL;
-    QTest::newRow("byte order mark only") << QByteArray("\xef\xbb\xbf") << 0LL << 1LL;
-    QTest::newRow("closed") << QByteArray("Hi? Yes! No; ok.") << 16LL << 4LL;
-    QTest::newRow("spaces count, open last sentence") << QByteArray(" a. ") << 4LL << 2LL;
+    QTest::newRow("empty") << QByteArray() << 0LL << 1LL << Breaks::Ascii;
+    QTest::newRow("byte order mark only")
+        << QByteArray("\xef\xbb\xbf") << 0LL << 1LL << Breaks::Ascii;
+    QTest::newRow("closed") << QByteArray("Hi? Yes! No; ok.") << 16LL << 4LL << Breaks::Ascii;
+    QTest::newRow("spaces count, open last sentence")
+        << QByteArray(" a. ") << 4LL << 2LL << Breaks::Ascii;
     QTest::newRow("CR LF, CJK and a surrogate pair")
-        << QByteArray("\xe4\xbd\xa0\r\n\xf0\x9f\x98\x80.") << 6LL << 1LL;
+        << QByteArray("\xe4\xbd\xa0\r\n\xf0\x9f\x98\x80.") << 6LL << 1LL << Breaks::Ascii;
+    QTest::newRow("cjk: a run is one sentence, the ASCII end at the end counts")
+        << QByteArray("\xe5\x90\x97\xef\xbc\x9f\xef\xbc\x81 3.14 ok.") << 12LL << 2LL
+        << Breaks::Cjk;
+    QTest::newRow("cjk: open last sentence") << QByteArray("a. b") << 4LL << 2LL << Breaks::Cjk;
 }
 
 void TestUtf8::counts()
@@ -325,14 +361,15 @@ void TestUtf8::counts()
     QFETCH(QByteArray, input);
     QFETCH(qlonglong, characters);
     QFETCH(qlonglong, sentences);
+    QFETCH(Breaks, rule);
 
     const std::u16string text = testutf16::decode(input).value();
     QCOMPARE(characterCount(text), characters);
-    QCOMPARE(sentenceCount(text), sentences);
+    QCOMPARE(sentenceCount(text, rule), sentences);
     for (const Kernel kernel : kernels()) {
         for (const std::size_t chunk : chunkSizes) {
             MemorySource source(bytesOf(input));
-            const CountResult got = count(source, {.chunkSize = chunk, .kernel = kernel});
+            const CountResult got = count(source, {.chunkSize = chunk, .kernel = kernel}, rule);
             QVERIFY(got.result.ok());
             QCOMPARE(got.counts, (Counts{characters, sentences}));
         }
@@ -403,16 +440,21 @@ void TestUtf8::kernelsAgreeWithScalar()
                 static_cast<char>(damage[random() % std::size(damage)]);
         const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
         const auto size = static_cast<std::size_t>(bytes.size());
-        const bool word = random() % 2 != 0;
+        const BreakSet set{random() % 2 != 0 ? Breaks::Cjk : Breaks::Ascii,
+                           random() % 2 != 0 ? Completeness::Word : Completeness::Sentence};
+        const Surroundings around{random() % 2 != 0, random() % 2 != 0, random() % 2 != 0};
         expected.resize(size / windowBytes + 1);
         got.resize(size / windowBytes + 1);
-        const Tally tally = classifyScalar(data, size, word, expected.data());
+        Surroundings scalarAround = around;
+        const Tally tally = classifyScalar(data, size, set, scalarAround, expected.data());
         const bool valid = validScalar(data, size);
         QCOMPARE(valid, testutf16::decode(bytes).has_value());
         for (const Kernel kernel : kernels()) {
             const Kernels &k = kernelsFor(kernel);
             QCOMPARE(k.valid(data, size), valid);
-            const Tally other = k.classify(data, size, word, got.data());
+            Surroundings kernelAround = around;
+            const Tally other = k.classify(data, size, set, kernelAround, got.data());
+            QCOMPARE(kernelAround.inRun, scalarAround.inRun);
             QCOMPARE(other.units, tally.units);
             QCOMPARE(other.breaks, tally.breaks);
             for (std::size_t w = 0; w * windowBytes < size; ++w)
@@ -429,7 +471,8 @@ void TestUtf8::agreesWithUtf16Core()
     for (int round = 0; round < 3000; ++round) {
         const QByteArray input = randomArticle(random);
         const std::int16_t size = sizes[random() % std::size(sizes)];
-        const GenerationSettings settings = settingsFor(size, random() % 3 != 0, random() % 2 != 0);
+        GenerationSettings settings = settingsFor(size, random() % 3 != 0, random() % 2 != 0);
+        settings.breaks = random() % 2 != 0 ? Breaks::Cjk : Breaks::Ascii;
         const bool escape = random() % 4 == 0;
         const std::vector<Kernel> available = kernels();
         const EngineOptions options{.chunkSize = 1 + random() % 70,
@@ -438,14 +481,15 @@ void TestUtf8::agreesWithUtf16Core()
         const CutOutput out = runCut(input, settings, options, 1 + random() % 100);
         const QByteArray expected = testutf16::paragraphText(input, settings, escape).value();
         if (!out.result.ok() || out.text != expected)
-            QFAIL(qPrintable(u"size %1 split %2 word %3 chunk %4 escape %5\ninput %6\n"
+            QFAIL(qPrintable(u"size %1 split %2 word %3 chunk %4 escape %5 rule %9\ninput %6\n"
                              "engine %7\ncore   %8"_s.arg(size)
                                  .arg(static_cast<int>(settings.split))
                                  .arg(static_cast<int>(settings.completeness))
                                  .arg(options.chunkSize)
                                  .arg(escape)
                                  .arg(QString::fromLatin1(input.toHex()),
-                                      QString::fromUtf8(out.text), QString::fromUtf8(expected))));
+                                      QString::fromUtf8(out.text), QString::fromUtf8(expected))
+                                 .arg(static_cast<int>(settings.breaks))));
     }
 }
 

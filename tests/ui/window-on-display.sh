@@ -93,45 +93,40 @@ pids="$pids $!"
 w=$(await "$main") || fail "the window did not open"
 sleep 0.5
 
-# 1. Keyboard only: paste, Tab to 生成, Return; the name, one Return saves, one Return closes.
+# With Save As open: types the name, one Return saves, one Return closes the success box; the
+# file must be tavrinel-cli's output.
+save_with_keys() {
+    await "$save" >/dev/null || fail "$2: no Save As"
+    xdotool type "$work/$1"
+    key Return
+    await "$box" >/dev/null || fail "$2: one Return in Save As did not save"
+    key Return
+    gone "$box" || fail "$2: one Return did not close the success box"
+    same "$work/$1" "$2"
+}
+escape_save_as() {
+    await "$save" >/dev/null || fail "$1: no Save As"
+    key Escape
+    gone "$save" || fail "$1: Escape did not close Save As"
+}
+
+# 1. Keyboard only: paste, Tab to 生成, Return, then Save As and the box by keys.
 key ctrl+v
 key Tab
 key Return
-await "$save" >/dev/null || fail "Return on 生成 opened no Save As"
-xdotool type "$work/keys.txt"
-key Return
-await "$box" >/dev/null || fail "one Return in Save As did not save"
-key Return
-gone "$box" || fail "one Return did not close the success box"
-same "$work/keys.txt" "keyboard"
+save_with_keys keys.txt "Return on 生成"
 
-# 2. Escape, then Return: back on 生成, the next Return opens Save As again.
+# 2. Back on 生成, the next Return opens Save As again; after Escape, the next one too.
 key Return
-await "$save" >/dev/null || fail "Return after the success box did nothing"
-key Escape
-gone "$save" || fail "Escape did not close Save As"
+escape_save_as "Return after the success box"
 key Return
-await "$save" >/dev/null || fail "Return after Escape did nothing"
-xdotool type "$work/escape.txt"
-key Return
-await "$box" >/dev/null || fail "Return after Escape: Save As did not save"
-key Return
-gone "$box" || fail "Return after Escape: the success box stayed"
-same "$work/escape.txt" "after Escape"
+save_with_keys escape.txt "Return after Escape"
 
 # 3. Space on 生成, then Return in Save As and on the box, then Return on 生成 once more.
 key space
-await "$save" >/dev/null || fail "Space on 生成 opened no Save As"
-xdotool type "$work/space.txt"
+save_with_keys space.txt "Space on 生成"
 key Return
-await "$box" >/dev/null || fail "after Space: one Return in Save As did not save"
-key Return
-gone "$box" || fail "after Space: one Return did not close the success box"
-same "$work/space.txt" "after Space"
-key Return
-await "$save" >/dev/null || fail "Return after the Space path did nothing"
-key Escape
-gone "$save" || fail "Escape did not close Save As"
+escape_save_as "Return after the Space path"
 
 # 4. Return held on 生成 for longer than the autorepeat delay: one Save As, which the key's
 #    repeats do not answer; held in Save As, its repeats leave the success box open.

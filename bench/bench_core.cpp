@@ -3,6 +3,7 @@
 
 #include "checks/checks.h"
 #include "generate/run.h"
+#include "memorysink.h"
 #include "sample_article.h"
 #include "utf8/engine.h"
 
@@ -56,16 +57,6 @@ void countArticle(benchmark::State &state)
     state.SetComplexityN(static_cast<std::int64_t>(text.size()));
 }
 
-class DiscardingSink : public tavrinel::ByteSink
-{
-public:
-    bool write(const char *bytes, std::size_t size) override
-    {
-        benchmark::DoNotOptimize(bytes);
-        return size > 0;
-    }
-};
-
 // The UTF-8 engine by word ends, with the kernel of the second argument (1 scalar, 2 SSE2,
 // 3 AVX2) and the break rule of the third (1 ascii, 2 cjk): no decoding, the input read and the
 // output written in chunks.
@@ -81,7 +72,7 @@ void cutUtf8ByWords(benchmark::State &state)
     settings.breaks = static_cast<tavrinel::Breaks>(state.range(2));
     for (auto _ : state) {
         tavrinel::utf8::MemorySource source(text);
-        DiscardingSink sink;
+        testsupport::MemorySink sink(SIZE_MAX, testsupport::MemorySink::Keep::CountOnly);
         if (!tavrinel::utf8::cut(source, settings, sink, options).ok())
             return state.SkipWithError("the engine failed");
     }

@@ -8,6 +8,7 @@
 #include "generate/escape.h"
 #include "generate/run.h"
 #include "generate/sizetext.h"
+#include "memorysink.h"
 #include "paragraphwriter.h"
 
 #include <QStringDecoder>
@@ -30,16 +31,6 @@ std::optional<qsizetype> invalidAt(QByteArrayView bytes)
     const auto offset = firstInvalidUtf8({bytes.data(), static_cast<std::size_t>(bytes.size())});
     return offset ? std::optional<qsizetype>(static_cast<qsizetype>(*offset)) : std::nullopt;
 }
-
-// Keeps what is written.
-struct BufferSink : ByteSink {
-    QByteArray data;
-    bool write(const char *bytes, std::size_t size) override
-    {
-        data.append(bytes, static_cast<qsizetype>(size));
-        return true;
-    }
-};
 
 bool qtDecodes(QByteArrayView bytes)
 {
@@ -74,7 +65,7 @@ QByteArray encodeAtOnce(std::u16string_view text)
 void checkWriter(std::u16string_view text, std::int16_t size, bool escapeHtml)
 {
     const std::u16string_view article = trimSpaces(text);
-    BufferSink buffer;
+    testsupport::MemorySink buffer;
     ParagraphWriter writer(buffer, escapeHtml);
     std::u16string wrapped;
     const auto append = [&wrapped](std::u16string_view piece) {
@@ -96,8 +87,8 @@ void checkWriter(std::u16string_view text, std::int16_t size, bool escapeHtml)
         });
     }
     check(writer.finish(), "writing to memory failed");
-    check(buffer.data == encodeAtOnce(wrapped), "streamed UTF-8 differs from the paragraph text");
-    check(!invalidAt(buffer.data), "the writer produced invalid UTF-8");
+    check(buffer.text == encodeAtOnce(wrapped), "streamed UTF-8 differs from the paragraph text");
+    check(!invalidAt(buffer.text), "the writer produced invalid UTF-8");
 }
 
 std::u16string repeatedUpTo(std::u16string_view text, std::size_t length)

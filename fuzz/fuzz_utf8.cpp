@@ -6,6 +6,7 @@
 
 #include "checks/checks.h"
 #include "fuzzinput.h"
+#include "memorysink.h"
 #include "utf16run.h"
 #include "utf8/engine.h"
 
@@ -16,20 +17,10 @@
 using namespace tavrinel;
 using namespace tavrinel::utf8;
 using fuzz::check;
+using testsupport::MemorySink;
 
 namespace
 {
-
-class MemorySink : public ByteSink
-{
-public:
-    bool write(const char *bytes, std::size_t size) override
-    {
-        text.append(bytes, static_cast<qsizetype>(size));
-        return true;
-    }
-    QByteArray text;
-};
 
 // UTF-16 to UTF-8 by the arithmetic of the encoding; a lone surrogate is encoded like any other
 // BMP value, which makes it ill-formed UTF-8.

@@ -1,5 +1,6 @@
 #include "article.h"
 #include "inputfile.h"
+#include "memorysink.h"
 #include "paragraphwriter.h"
 #include "testfiles.h"
 
@@ -23,6 +24,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace testfiles;
+using testsupport::MemorySink;
 
 // Tests that need what only Linux has (another user, file-size limits, /dev/full, pseudo-
 // terminals, descriptors set up in the child, names that are bytes) say so and skip on Windows.
@@ -41,72 +43,6 @@ using rlim_t = quint64;
 constexpr rlim_t RLIM_INFINITY = ~rlim_t{0};
 #endif
 
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-enum class As { Caller, Unprivileged };
-
-// Runs the command line tool with the given arguments and standard input. As an unprivileged
-// user, a folder without write permission is really read-only, even when the tests run as root.
-// A file size limit leaves SIGXFSZ at its default: the tool must ignore it itself. `setUp` runs
-// in the child last, just before the tool starts.
-Outcome runCli(const QStringList &arguments, const QByteArray &input = {}, As as = As::Caller,
-               rlim_t fileSizeLimit = RLIM_INFINITY,
-               const QString &program = QStringLiteral(TAVRINEL_CLI_PATH),
-               const QString &workingDirectory = {}, int stderrFd = -1,
-               const std::function<void()> &setUp = {})
-{
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setWorkingDirectory(workingDirectory);
-#if defined(Q_OS_WIN)
-    // A read-only file is read-only for every user; the rest has no Windows counterpart.
-    Q_UNUSED(as);
-    if (fileSizeLimit != RLIM_INFINITY || stderrFd >= 0 || setUp)
-        qFatal("runCli: Linux-only set-up asked for on Windows");
-#else
-    process.setChildProcessModifier([as, fileSizeLimit, stderrFd, &setUp] {
-        if (stderrFd >= 0)
-            dup2(stderrFd, STDERR_FILENO);
-        if (fileSizeLimit != RLIM_INFINITY) {
-            const rlimit limit{fileSizeLimit, fileSizeLimit};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        if (as == As::Unprivileged && geteuid() == 0) {
-            if (setgid(65534) != 0 || setuid(65534) != 0)
-                _exit(99);
-        }
-        if (setUp)
-            setUp();
-    });
-#endif
-    process.start();
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        qFatal("tavrinel-cli did not finish");
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-const QByteArray hello = "Hello world. This is a test. End.";
-
-#if defined(Q_OS_WIN)
-const QString isFolderReason = u"Filename refers to a directory"_s;
-#else
-const QString isFolderReason = u"Is a directory"_s;
-#endif
-
-// Several hundred kilobytes: more than one block of the writer and more than the file size limit.
-QByteArray longArticle()
-{
-    return QByteArray("Sentence number one. ").repeated(20000);
-}
-
 // A copy of the tool that an unprivileged user may run: the build folder may be out of its reach.
 QString unprivilegedCopy([[maybe_unused]] const QTemporaryDir &bin)
 {
@@ -121,6 +57,64 @@ QString unprivilegedCopy([[maybe_unused]] const QTemporaryDir &bin)
         !QFile::setPermissions(bin.path(), everyone) || !QFile::setPermissions(program, everyone))
         qFatal("cannot copy tavrinel-cli");
     return program;
+}
+
+// How the tool is run. As an unprivileged user (nobody, when the tests run as root), a folder
+// without write permission is really read-only. A file size limit leaves SIGXFSZ at its
+// default: the tool must ignore it itself. `setUp` runs in the child last, just before the tool
+// starts.
+struct RunOptions {
+    QByteArray input = {}; // on standard input
+    bool unprivileged = false;
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+    QString folder = {}; // to run in
+    int stderrFd = -1;
+    std::function<void()> setUp = {};
+};
+
+Outcome runCli(const QStringList &arguments, const RunOptions &options = {})
+{
+    QTemporaryDir bin;
+    QProcess process;
+    process.setProgram(options.unprivileged ? unprivilegedCopy(bin)
+                                            : QStringLiteral(TAVRINEL_CLI_PATH));
+    process.setArguments(arguments);
+    process.setWorkingDirectory(options.folder);
+#if defined(Q_OS_WIN)
+    // A read-only file is read-only for every user; the rest has no Windows counterpart.
+    if (options.fileSizeLimit != RLIM_INFINITY || options.stderrFd >= 0 || options.setUp)
+        qFatal("runCli: Linux-only set-up asked for on Windows");
+#else
+    process.setChildProcessModifier([&options] {
+        if (options.stderrFd >= 0)
+            dup2(options.stderrFd, STDERR_FILENO);
+        if (options.fileSizeLimit != RLIM_INFINITY) {
+            const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (options.unprivileged && geteuid() == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(99);
+        }
+        if (options.setUp)
+            options.setUp();
+    });
+#endif
+    return runToEnd(process, options.input);
+}
+
+const QByteArray hello = "Hello world. This is a test. End.";
+
+#if defined(Q_OS_WIN)
+const QString isFolderReason = u"Filename refers to a directory"_s;
+#else
+const QString isFolderReason = u"Is a directory"_s;
+#endif
+
+// Several hundred kilobytes: more than one block of the writer and more than the file size limit.
+QByteArray longArticle()
+{
+    return QByteArray("Sentence number one. ").repeated(20000);
 }
 
 // Articles of a batch by kind, and the paragraph text each gives with the default settings.
@@ -204,12 +198,6 @@ QByteArray readPty(int master)
 }
 #endif
 
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
-
 // Where a process is in a file it has open; -1 when it has none open.
 qint64 readPosition(qint64 pid, const QString &path)
 {
@@ -225,44 +213,6 @@ qint64 readPosition(qint64 pid, const QString &path)
     }
     return -1;
 }
-
-// Keeps what is written.
-class BufferSink : public tavrinel::ByteSink
-{
-public:
-    QByteArray data;
-    bool write(const char *bytes, std::size_t size) override
-    {
-        data.append(bytes, static_cast<qsizetype>(size));
-        return true;
-    }
-};
-
-// Takes what is written until `limit` bytes are reached, then fails every write.
-class FailingSink : public tavrinel::ByteSink
-{
-public:
-    explicit FailingSink(std::size_t limit) : limit_(limit) {}
-
-    std::size_t written = 0;
-    int writesAfterFailure = 0;
-
-    bool write(const char *, std::size_t size) override
-    {
-        if (failed_)
-            ++writesAfterFailure;
-        if (failed_ || written + size > limit_) {
-            failed_ = true;
-            return false;
-        }
-        written += size;
-        return true;
-    }
-
-private:
-    std::size_t limit_;
-    bool failed_ = false;
-};
 
 // What can go wrong around one run of the tool with -o.
 enum class Fault {
@@ -288,6 +238,8 @@ class TestCli : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup();
     void generates_data();
     void generates();
     void counts_data();
@@ -332,7 +284,24 @@ private slots:
     void signalMidWriteRemovesTemporary();
     void readsFilesThatReportNoSize();
     void cutShortMidCharacterIsAChange();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_; // a folder of the test's own
 };
+
+void TestCli::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+// Back to a folder its owner may empty, whatever the test made of it.
+void TestCli::cleanup()
+{
+    QFile::setPermissions(dir_->path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    dir_.reset();
+}
 
 void TestCli::generates_data()
 {
@@ -398,7 +367,7 @@ void TestCli::generates()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, output);
-    const Outcome outcome = runCli(arguments, input);
+    const Outcome outcome = runCli(arguments, {.input = input});
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(outcome.exitCode, 0);
     QCOMPARE(outcome.out, output);
@@ -427,7 +396,7 @@ void TestCli::counts()
 {
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, output);
-    const Outcome outcome = runCli({u"--stats"_s, u"--size"_s, u"not used"_s}, input);
+    const Outcome outcome = runCli({u"--stats"_s, u"--size"_s, u"not used"_s}, {.input = input});
     QCOMPARE(outcome.exitCode, 0);
     QCOMPARE(outcome.out, output);
 }
@@ -515,7 +484,7 @@ void TestCli::refusesBadInput()
     QFETCH(QByteArray, input);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    const Outcome outcome = runCli(arguments, input);
+    const Outcome outcome = runCli(arguments, {.input = input});
     QCOMPARE(outcome.exitCode, exitCode);
     QCOMPARE(outcome.out, QByteArray());
     const QString err = QString::fromUtf8(outcome.err);
@@ -525,10 +494,8 @@ void TestCli::refusesBadInput()
 
 void TestCli::readsAndWritesFiles()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString input = dir.filePath(u"文章.txt"_s);
-    const QString output = dir.filePath(u"out.txt"_s);
+    const QString input = dir_->filePath(u"文章.txt"_s);
+    const QString output = dir_->filePath(u"out.txt"_s);
     writeFile(input, "\xEF\xBB\xBF"
                      "Hi. X");
     writeFile(output, "old content that is longer than the new");
@@ -536,7 +503,7 @@ void TestCli::readsAndWritesFiles()
     QCOMPARE(outcome.exitCode, 0);
     QCOMPARE(outcome.out, QByteArray());
     QCOMPARE(fileBytes(output), QByteArray("<p>Hi.</p><p> X</p>"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), 2);
 }
 
 void TestCli::chineseFileNamesWithSpaces_data()
@@ -571,17 +538,14 @@ void TestCli::chineseFileNamesWithSpaces()
     QFETCH(QString, createdFile);
     QFETCH(QByteArray, out);
     QFETCH(QByteArray, err);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    writeFile(dir.filePath(u"文章 一.txt"_s), "Hi. X");
-    QVERIFY(QDir(dir.path()).mkdir(u"输出 目录"_s));
-    const Outcome outcome = runCli(arguments, {}, As::Caller, RLIM_INFINITY,
-                                   QStringLiteral(TAVRINEL_CLI_PATH), dir.path());
+    writeFile(dir_->filePath(u"文章 一.txt"_s), "Hi. X");
+    QVERIFY(QDir(dir_->path()).mkdir(u"输出 目录"_s));
+    const Outcome outcome = runCli(arguments, {.folder = dir_->path()});
     QCOMPARE(outcome.exitCode, exitCode);
     QCOMPARE(outcome.out, out);
     QCOMPARE(outcome.err, err);
     if (!createdFile.isEmpty())
-        QCOMPARE(fileBytes(dir.filePath(createdFile)), QByteArray("<p>Hi.</p><p> X</p>"));
+        QCOMPARE(fileBytes(dir_->filePath(createdFile)), QByteArray("<p>Hi.</p><p> X</p>"));
 }
 
 void TestCli::failedWriteLeavesNothingBehind_data()
@@ -595,30 +559,23 @@ void TestCli::failedWriteLeavesNothingBehind()
 {
     LINUX_ONLY("read-only folders and file-size limits");
     QFETCH(bool, readOnlyFolder);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString output = dir.filePath(u"out.txt"_s);
+    const QString output = dir_->filePath(u"out.txt"_s);
     const QByteArray old = "the file as it was";
     writeFile(output, old);
     const QByteArray article = longArticle();
 
-    Outcome outcome;
-    if (readOnlyFolder) {
-        QTemporaryDir bin;
-        const QString program = unprivilegedCopy(bin);
-        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
-                                                      QFileDevice::ReadOther |
-                                                      QFileDevice::ExeOther));
-        outcome = runCli({u"-o"_s, output}, article, As::Unprivileged, RLIM_INFINITY, program);
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ExeOwner);
-    } else {
-        outcome = runCli({u"-o"_s, output}, article, As::Caller, 64 * 1024);
-    }
+    if (readOnlyFolder)
+        QVERIFY(QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                                        QFileDevice::ReadOther |
+                                                        QFileDevice::ExeOther));
+    const Outcome outcome =
+        runCli({u"-o"_s, output}, readOnlyFolder
+                                      ? RunOptions{.input = article, .unprivileged = true}
+                                      : RunOptions{.input = article, .fileSizeLimit = 64 * 1024});
     QCOMPARE(outcome.exitCode, 1);
     QVERIFY2(outcome.err.contains("cannot write"), outcome.err.constData());
     QCOMPARE(fileBytes(output), old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"out.txt"_s});
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"out.txt"_s});
 }
 
 void TestCli::largeArticleStreamsIntact()
@@ -627,10 +584,11 @@ void TestCli::largeArticleStreamsIntact()
     QByteArray article;
     for (int i = 0; i < 30000; ++i)
         article += "ab\xF0\x9F\x98\x80 你好, ";
-    const Outcome outcome = runCli({u"--size"_s, u"-1"_s}, article);
+    const Outcome outcome = runCli({u"--size"_s, u"-1"_s}, {.input = article});
     QCOMPARE(outcome.exitCode, 0);
     QCOMPARE(outcome.out, "<p>" + article.trimmed() + "</p>");
-    const Outcome words = runCli({u"--size"_s, u"7"_s, u"--complete"_s, u"word"_s}, article);
+    const Outcome words =
+        runCli({u"--size"_s, u"7"_s, u"--complete"_s, u"word"_s}, {.input = article});
     QCOMPARE(words.exitCode, 0);
     QByteArray joined = words.out;
     joined.replace("<p>", "").replace("</p>", "");
@@ -733,18 +691,12 @@ void TestCli::batch()
         layout.join(u' ').contains(u'|'))
         LINUX_ONLY("unreadable files, symbolic links and named pipes");
 #endif
-    QTemporaryDir work;
-    QTemporaryDir bin;
-    QVERIFY(work.isValid() && bin.isValid());
-    const QDir root(work.path());
+    const QDir root(dir_->path());
     layOut(root, layout);
     if (QTest::currentTestFailed())
         return;
 
-    const Outcome outcome =
-        runCli(arguments, {}, As::Unprivileged, RLIM_INFINITY, unprivilegedCopy(bin), work.path());
-    QFile::setPermissions(work.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const Outcome outcome = runCli(arguments, {.unprivileged = true, .folder = dir_->path()});
 
     const QString err = QString::fromUtf8(outcome.err);
     QCOMPARE(outcome.exitCode, exitCode);
@@ -790,9 +742,7 @@ void TestCli::batchProgressOnlyOnTerminal()
 {
     LINUX_ONLY("a pseudo-terminal");
 #if !defined(Q_OS_WIN)
-    QTemporaryDir work;
-    QVERIFY(work.isValid());
-    const QDir root(work.path());
+    const QDir root(dir_->path());
     writeFile(root.filePath(u"a.txt"_s), hello);
     writeFile(root.filePath(u"b.txt"_s), "bad\xFF");
     QVERIFY(root.mkdir(u"out"_s));
@@ -802,8 +752,7 @@ void TestCli::batchProgressOnlyOnTerminal()
     int slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
         QSKIP("no pseudo-terminal here (/dev/pts not mounted)");
-    const Outcome outcome = runCli(arguments, {}, As::Caller, RLIM_INFINITY,
-                                   QStringLiteral(TAVRINEL_CLI_PATH), work.path(), slave);
+    const Outcome outcome = runCli(arguments, {.folder = dir_->path(), .stderrFd = slave});
     close(slave);
     fcntl(master, F_SETFL, O_NONBLOCK);
     const QByteArray terminal = readPty(master);
@@ -816,8 +765,7 @@ void TestCli::batchProgressOnlyOnTerminal()
     QVERIFY2(terminal.contains("2 of 2 files, 37 bytes of 37 bytes\r\n"), terminal.constData());
 
     // The same with standard error going to a pipe: the messages only.
-    const Outcome piped = runCli(arguments, {}, As::Caller, RLIM_INFINITY,
-                                 QStringLiteral(TAVRINEL_CLI_PATH), work.path());
+    const Outcome piped = runCli(arguments, {.folder = dir_->path()});
     QCOMPARE(piped.err, QByteArray("tavrinel-cli: b.txt: invalid UTF-8 at byte offset 3\n"
                                    "tavrinel-cli: 1 of 2 files failed\n"));
 #endif
@@ -858,14 +806,12 @@ void TestCli::countsSeveral()
     QFETCH(int, exitCode);
     QFETCH(QByteArray, output);
     QFETCH(QString, message);
-    QTemporaryDir work;
-    QVERIFY(work.isValid());
-    writeFile(work.filePath(u"a.txt"_s), hello);
-    writeFile(work.filePath(u"b.txt"_s), "\xEF\xBB\xBF"
-                                         "a\r\nb");
-    writeFile(work.filePath(u"bad.txt"_s), "a\xC0\xAF\xFF");
-    const Outcome outcome = runCli(QStringList{u"--stats"_s} + files, "x.", As::Caller,
-                                   RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH), work.path());
+    writeFile(dir_->filePath(u"a.txt"_s), hello);
+    writeFile(dir_->filePath(u"b.txt"_s), "\xEF\xBB\xBF"
+                                          "a\r\nb");
+    writeFile(dir_->filePath(u"bad.txt"_s), "a\xC0\xAF\xFF");
+    const Outcome outcome =
+        runCli(QStringList{u"--stats"_s} + files, {.input = "x.", .folder = dir_->path()});
     QCOMPARE(outcome.exitCode, exitCode);
     QCOMPARE(outcome.out, output);
     const QString err = QString::fromUtf8(outcome.err);
@@ -918,47 +864,45 @@ void TestCli::faultsLeaveNothingBehind()
 #else
     const FullDisk disk;
 #endif
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QString input = dir.filePath(u"article.txt"_s);
-    QString output = dir.filePath(u"out.txt"_s);
+    QString input = dir_->filePath(u"article.txt"_s);
+    QString output = dir_->filePath(u"out.txt"_s);
     const QByteArray old = "the file as it was";
     writeFile(input, longArticle());
     if (existingOutput)
         writeFile(output, old);
 
     using P = QFileDevice;
-    As as = As::Caller;
-    rlim_t fileSizeLimit = RLIM_INFINITY;
+    RunOptions options;
     switch (fault) {
     case Fault::ReadOnlyFolder:
-        QVERIFY(QFile::setPermissions(dir.path(),
+        QVERIFY(QFile::setPermissions(dir_->path(),
                                       P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther));
-        as = As::Unprivileged;
+        options.unprivileged = true;
         break;
     case Fault::ReadOnlyFile: // in a folder anyone may write to
         QVERIFY(QFile::setPermissions(output, P::ReadOwner | P::ReadOther));
-        QVERIFY(QFile::setPermissions(dir.path(), P::ReadOwner | P::WriteOwner | P::ExeOwner |
-                                                      P::ReadOther | P::WriteOther | P::ExeOther));
-        as = As::Unprivileged;
+        QVERIFY(QFile::setPermissions(dir_->path(), P::ReadOwner | P::WriteOwner | P::ExeOwner |
+                                                        P::ReadOther | P::WriteOther |
+                                                        P::ExeOther));
+        options.unprivileged = true;
         break;
     case Fault::OutputIsFolder:
-        output = dir.filePath(u"folder"_s);
-        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+        output = dir_->filePath(u"folder"_s);
+        QVERIFY(QDir(dir_->path()).mkdir(u"folder"_s));
         break;
     case Fault::OutputFolderMissing:
-        output = dir.filePath(u"missing/out.txt"_s);
+        output = dir_->filePath(u"missing/out.txt"_s);
         break;
     case Fault::OutputLinksToFull:
-        output = dir.filePath(u"full"_s);
+        output = dir_->filePath(u"full"_s);
         QVERIFY(QFile::link(u"/dev/full"_s, output));
         break;
     case Fault::FileSizeLimit:
-        fileSizeLimit = 64 * 1024;
+        options.fileSizeLimit = 64 * 1024;
         break;
     case Fault::FileSizeLimitSmallResult:
         writeFile(input, "Hi. There.");
-        fileSizeLimit = 0;
+        options.fileSizeLimit = 0;
         break;
     case Fault::FullDiskSmallResult:
 #if !defined(Q_OS_WIN)
@@ -970,33 +914,29 @@ void TestCli::faultsLeaveNothingBehind()
         break;
     case Fault::UnreadableInput:
         QVERIFY(QFile::setPermissions(input, {}));
-        QVERIFY(QFile::setPermissions(dir.path(), P::ReadOwner | P::WriteOwner | P::ExeOwner |
-                                                      P::ReadOther | P::ExeOther));
-        as = As::Unprivileged;
+        QVERIFY(QFile::setPermissions(dir_->path(), P::ReadOwner | P::WriteOwner | P::ExeOwner |
+                                                        P::ReadOther | P::ExeOther));
+        options.unprivileged = true;
         break;
     case Fault::InputIsFolder:
-        input = dir.filePath(u"folder"_s);
-        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+        input = dir_->filePath(u"folder"_s);
+        QVERIFY(QDir(dir_->path()).mkdir(u"folder"_s));
         break;
     case Fault::InputCutMidSequence:
         writeFile(input, longArticle() + "\xE4\xBD"); // the first two bytes of 你
         break;
     }
-    QTemporaryDir bin;
-    const QString program =
-        as == As::Unprivileged ? unprivilegedCopy(bin) : QStringLiteral(TAVRINEL_CLI_PATH);
-    const QStringList before = entries(dir.path());
+    const QStringList before = entriesIn(dir_->path());
 
-    const Outcome outcome = runCli({u"-o"_s, output, input}, {}, as, fileSizeLimit, program);
-    QFile::setPermissions(dir.path(), P::ReadOwner | P::WriteOwner | P::ExeOwner);
+    const Outcome outcome = runCli({u"-o"_s, output, input}, options);
 
     QCOMPARE(outcome.exitCode, exitCode);
     QCOMPARE(outcome.out, QByteArray());
     const QString err = QString::fromUtf8(outcome.err);
     QVERIFY2(err.startsWith(u"tavrinel-cli: "_s) && err.contains(message), qPrintable(err));
-    QCOMPARE(entries(dir.path()), before);
+    QCOMPARE(entriesIn(dir_->path()), before);
     if (existingOutput)
-        QCOMPARE(fileBytes(dir.filePath(u"out.txt"_s)), old);
+        QCOMPARE(fileBytes(dir_->filePath(u"out.txt"_s)), old);
 #if !defined(Q_OS_WIN)
     if (fault == Fault::FullDiskSmallResult) {
         QCOMPARE(disk.entries(), QStringList{u"old.txt"_s});
@@ -1036,18 +976,18 @@ void TestCli::writerReplacesLoneSurrogates()
 {
     QFETCH(QString, paragraph);
     QFETCH(QByteArray, utf8);
-    BufferSink buffer;
+    MemorySink buffer;
     tavrinel::cli::ParagraphWriter writer(buffer);
     writer.add({reinterpret_cast<const char16_t *>(paragraph.utf16()),
                 static_cast<std::size_t>(paragraph.size())});
     writer.add(u"\xDFFF");
     QVERIFY(writer.finish());
-    QCOMPARE(buffer.data, "<p>" + utf8 + "</p><p>\xEF\xBF\xBD</p>");
+    QCOMPARE(buffer.text, "<p>" + utf8 + "</p><p>\xEF\xBF\xBD</p>");
 }
 
 void TestCli::writerStopsAtFailingDevice()
 {
-    FailingSink device(100 * 1024);
+    MemorySink device(100 * 1024);
     tavrinel::cli::ParagraphWriter writer(device);
     const std::u16string paragraph(30000, u'x');
     for (int i = 0; i < 10; ++i)
@@ -1086,22 +1026,21 @@ void TestCli::standardStreamFaults()
     QFETCH(QStringList, arguments);
     QFETCH(QString, stream);
     QFETCH(QString, message);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QByteArray limitedFile = QFile::encodeName(dir.filePath(u"out.txt"_s));
-    const QByteArray input = stream == u"limited" ? longArticle() : hello;
+    const QByteArray limitedFile = QFile::encodeName(dir_->filePath(u"out.txt"_s));
     const Outcome outcome =
-        runCli(arguments, input, As::Caller, stream == u"limited" ? 100 * 1024 : RLIM_INFINITY,
-               QStringLiteral(TAVRINEL_CLI_PATH), {}, -1, [&] {
-                   if (stream == u"closed")
-                       close(STDOUT_FILENO);
-                   else if (stream == u"closed input")
-                       close(STDIN_FILENO);
-                   else if (stream == u"full")
-                       dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
-                   else
-                       dup2(open(limitedFile.constData(), O_WRONLY | O_CREAT, 0644), STDOUT_FILENO);
-               });
+        runCli(arguments, {.input = stream == u"limited" ? longArticle() : hello,
+                           .fileSizeLimit = stream == u"limited" ? 100 * 1024 : RLIM_INFINITY,
+                           .setUp = [&] {
+                               if (stream == u"closed")
+                                   close(STDOUT_FILENO);
+                               else if (stream == u"closed input")
+                                   close(STDIN_FILENO);
+                               else if (stream == u"full")
+                                   dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
+                               else
+                                   dup2(open(limitedFile.constData(), O_WRONLY | O_CREAT, 0644),
+                                        STDOUT_FILENO);
+                           }});
     QCOMPARE(outcome.exitCode, 1);
     QCOMPARE(QString::fromUtf8(outcome.err), u"tavrinel-cli: "_s + message + u'\n');
 #endif
@@ -1112,17 +1051,15 @@ void TestCli::standardStreamFaults()
 void TestCli::outputNamingStandardOutputAddsToIt()
 {
     LINUX_ONLY("/dev/stdout and sh");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    writeFile(dir.filePath(u"a.txt"_s), hello);
+    writeFile(dir_->filePath(u"a.txt"_s), hello);
     QProcess shell;
-    shell.setWorkingDirectory(dir.path());
+    shell.setWorkingDirectory(dir_->path());
     shell.start(u"sh"_s,
                 {u"-c"_s, u"{ echo header; \"$0\" -o /dev/stdout a.txt; echo; echo footer; } > f"_s,
                  QStringLiteral(TAVRINEL_CLI_PATH)});
     QVERIFY(shell.waitForFinished());
     QCOMPARE(shell.exitCode(), 0);
-    QCOMPARE(fileBytes(dir.filePath(u"f"_s)),
+    QCOMPARE(fileBytes(dir_->filePath(u"f"_s)),
              "header\n<p>Hello world.</p><p> This is a test.</p><p> End.</p>\nfooter\n");
 }
 
@@ -1131,17 +1068,14 @@ void TestCli::readsStandardInputFromItsPosition()
 {
     LINUX_ONLY("standard input set up in the child");
 #if !defined(Q_OS_WIN)
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QByteArray path = QFile::encodeName(dir.filePath(u"a.txt"_s));
-    writeFile(dir.filePath(u"a.txt"_s), "skip.Hi. Ho.");
+    const QByteArray path = QFile::encodeName(dir_->filePath(u"a.txt"_s));
+    writeFile(dir_->filePath(u"a.txt"_s), "skip.Hi. Ho.");
     const auto fromPosition = [&](const QStringList &arguments) {
-        return runCli(arguments, {}, As::Caller, RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH),
-                      {}, -1, [&] {
+        return runCli(arguments, {.setUp = [&] {
                           const int fd = open(path.constData(), O_RDONLY);
                           lseek(fd, 5, SEEK_SET);
                           dup2(fd, STDIN_FILENO);
-                      });
+                      }});
     };
     const Outcome counted = fromPosition({u"--stats"_s});
     QCOMPARE(counted.exitCode, 0);
@@ -1184,9 +1118,7 @@ void TestCli::fileNamesAreBytes()
     QFETCH(QByteArray, createdFile);
     QFETCH(QByteArray, out);
     QFETCH(QByteArray, err);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    const QByteArray folder = QFile::encodeName(dir_->path()) + '/';
     const QByteArray outDir = folder + "d\xFF";
     QVERIFY(mkdir(outDir.constData(), 0755) == 0);
     const QByteArray input = folder + "caf\xE9.txt";
@@ -1201,11 +1133,10 @@ void TestCli::fileNamesAreBytes()
     for (QByteArray &argument : argv)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    const Outcome outcome = runCli({}, {}, As::Caller, RLIM_INFINITY,
-                                   QStringLiteral(TAVRINEL_CLI_PATH), dir.path(), -1, [&] {
-                                       execv(pointers[0], pointers.data());
-                                       _exit(127);
-                                   });
+    const Outcome outcome = runCli({}, {.folder = dir_->path(), .setUp = [&] {
+                                            execv(pointers[0], pointers.data());
+                                            _exit(127);
+                                        }});
     QCOMPARE(outcome.exitCode, exitCode);
     QCOMPARE(outcome.out, out);
     QCOMPARE(outcome.err, err);
@@ -1232,13 +1163,10 @@ void TestCli::batchOnFullDisk()
     const FullDisk disk;
     if (!disk.error().isEmpty())
         QSKIP(qPrintable(disk.error()));
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    writeFile(dir.filePath(u"old.txt"_s), "Hi. There.");
-    writeFile(dir.filePath(u"b.txt"_s), "Ho.");
+    writeFile(dir_->filePath(u"old.txt"_s), "Hi. There.");
+    writeFile(dir_->filePath(u"b.txt"_s), "Ho.");
     const Outcome outcome =
-        runCli({u"--out-dir"_s, disk.path(), u"old.txt"_s, u"b.txt"_s}, {}, As::Caller,
-               RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH), dir.path());
+        runCli({u"--out-dir"_s, disk.path(), u"old.txt"_s, u"b.txt"_s}, {.folder = dir_->path()});
     QCOMPARE(outcome.exitCode, 1);
     const QString err = QString::fromUtf8(outcome.err);
     for (const QString &name : {u"old.txt"_s, u"b.txt"_s})
@@ -1267,9 +1195,7 @@ void TestCli::inputChangedWhileRead()
 {
     QFETCH(QByteArray, change);
     QFETCH(bool, noticed);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(u"a.txt"_s);
+    const QString path = dir_->filePath(u"a.txt"_s);
     writeFile(path, QByteArray(10000, 'a'));
     tavrinel::cli::InputFile input(path);
     QVERIFY(input.open());
@@ -1295,10 +1221,8 @@ void TestCli::inputChangedWhileRead()
 // may leave the start of the paragraph text. The exit code is 2 either way.
 void TestCli::lateInvalidByteOnStandardOutput()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QByteArray valid = QByteArray("Hello world. ").repeated(400'000);
-    const QString path = dir.filePath(u"late.txt"_s);
+    const QString path = dir_->filePath(u"late.txt"_s);
     writeFile(path, valid + "\xFF");
     const QByteArray message = "invalid UTF-8 at byte offset " + QByteArray::number(valid.size());
 
@@ -1307,22 +1231,22 @@ void TestCli::lateInvalidByteOnStandardOutput()
     QVERIFY2(fromFile.err.contains(message), fromFile.err.constData());
     QCOMPARE(fromFile.out, QByteArray());
 
-    const Outcome fromPipe = runCli({}, valid + "\xFF");
+    const Outcome fromPipe = runCli({}, {.input = valid + "\xFF"});
     QCOMPARE(fromPipe.exitCode, 2);
     QVERIFY2(fromPipe.err.contains(message), fromPipe.err.constData());
     QVERIFY(!fromPipe.out.isEmpty());
-    QVERIFY(runCli({}, valid).out.startsWith(fromPipe.out));
+    QVERIFY(runCli({}, {.input = valid}).out.startsWith(fromPipe.out));
 }
 
 // The UTF-16 path escapes from the same table, also across the writer's blocks.
 void TestCli::writerEscapesHtml()
 {
-    BufferSink buffer;
+    MemorySink buffer;
     tavrinel::cli::ParagraphWriter writer(buffer, true);
     const std::u16string paragraph = std::u16string(65534, u'x') + u"<&\">";
     writer.add(paragraph);
     QVERIFY(writer.finish());
-    QCOMPARE(buffer.data, "<p>" + QByteArray(65534, 'x') + "&lt;&amp;&quot;&gt;</p>");
+    QCOMPARE(buffer.text, "<p>" + QByteArray(65534, 'x') + "&lt;&amp;&quot;&gt;</p>");
 }
 
 // The file is cut short while the tool, held up by a full pipe on standard output, is half-way
@@ -1330,9 +1254,7 @@ void TestCli::writerEscapesHtml()
 void TestCli::fileCutShortWhileConverted()
 {
     LINUX_ONLY("/proc to see where the tool reads");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(u"victim.txt"_s);
+    const QString path = dir_->filePath(u"victim.txt"_s);
     writeFile(path, QByteArray("Sentence one. Sentence two, and three. ").repeated(200000));
     QProcess process;
     process.start(QStringLiteral(TAVRINEL_CLI_PATH), {path});
@@ -1367,8 +1289,7 @@ void TestCli::readsEncodings_data()
 
     const QString article = u"第一句。Hello, world. 第二句! ok"_s;
     const auto in = [&article](const char *encoding) {
-        QStringEncoder encoder(encoding);
-        return QByteArray(encoder.encode(article));
+        return encoded(encoding, article);
     };
     const QByteArray utf8 = article.toUtf8();
     const QByteArray gb18030 = in("GB18030");
@@ -1434,13 +1355,11 @@ void TestCli::readsEncodings()
     if (QByteArray(QTest::currentDataTag()).contains("GB18030") &&
         !QStringEncoder("GB18030").isValid())
         QSKIP("this Qt has no GB18030 encoder to write the input with");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    writeFile(dir.filePath(u"a.txt"_s), bytes);
-    writeFile(dir.filePath(u"u.txt"_s), u"第一句。Hello, world. 第二句! ok"_s.toUtf8());
+    writeFile(dir_->filePath(u"a.txt"_s), bytes);
+    writeFile(dir_->filePath(u"u.txt"_s), u"第一句。Hello, world. 第二句! ok"_s.toUtf8());
     const QStringList file{piped ? u"-"_s : u"a.txt"_s};
-    const Outcome outcome = runCli(arguments + file, piped ? bytes : QByteArray(), As::Caller,
-                                   RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH), dir.path());
+    const Outcome outcome =
+        runCli(arguments + file, {.input = piped ? bytes : QByteArray(), .folder = dir_->path()});
     QCOMPARE(outcome.exitCode, exitCode);
     const QString err = QString::fromUtf8(outcome.err);
     QVERIFY2(message.isEmpty() ? err.isEmpty() : err.startsWith(u"tavrinel-cli: "_s + message),
@@ -1448,7 +1367,7 @@ void TestCli::readsEncodings()
     const bool toFile = arguments.contains(u"-o"_s);
     if (exitCode != 0) {
         QCOMPARE(outcome.out, QByteArray());
-        QVERIFY(!QFile::exists(dir.filePath(u"out.txt"_s)));
+        QVERIFY(!QFile::exists(dir_->filePath(u"out.txt"_s)));
         return;
     }
     QStringList same; // the same run on the article in UTF-8
@@ -1458,12 +1377,11 @@ void TestCli::readsEncodings()
         else
             same << (arguments[i] == u"out.txt" ? u"same.txt"_s : arguments[i]);
     }
-    const Outcome inUtf8 = runCli(same + QStringList{u"u.txt"_s}, {}, As::Caller, RLIM_INFINITY,
-                                  QStringLiteral(TAVRINEL_CLI_PATH), dir.path());
+    const Outcome inUtf8 = runCli(same + QStringList{u"u.txt"_s}, {.folder = dir_->path()});
     QCOMPARE(inUtf8.exitCode, 0);
     QCOMPARE(outcome.out, inUtf8.out);
     if (toFile)
-        QCOMPARE(fileBytes(dir.filePath(u"out.txt"_s)), fileBytes(dir.filePath(u"same.txt"_s)));
+        QCOMPARE(fileBytes(dir_->filePath(u"out.txt"_s)), fileBytes(dir_->filePath(u"same.txt"_s)));
 }
 
 void TestCli::sharedFolderRefusals_data()
@@ -1481,24 +1399,21 @@ void TestCli::sharedFolderRefusals()
     QFETCH(QStringList, arguments);
     if (geteuid() != 0)
         QSKIP("needs root, to plant a link as another user (nobody)");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ExeOwner | QFile::ExeOther));
-    const QString shared = makeSharedFolder(QDir(dir.path()));
+    QVERIFY(QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                    QFile::ExeOwner | QFile::ExeOther));
+    const QString shared = makeSharedFolder(QDir(dir_->path()));
     QVERIFY(!shared.isEmpty());
-    writeFile(dir.filePath(u"a.txt"_s), hello);
-    writeFile(dir.filePath(u"victim.txt"_s), "the caller's secret");
-    QCOMPARE(runAsNobody({u"ln"_s, u"-s"_s, dir.filePath(u"victim.txt"_s), shared + u"/a.txt"_s}),
+    writeFile(dir_->filePath(u"a.txt"_s), hello);
+    writeFile(dir_->filePath(u"victim.txt"_s), "the caller's secret");
+    QCOMPARE(runAsNobody({u"ln"_s, u"-s"_s, dir_->filePath(u"victim.txt"_s), shared + u"/a.txt"_s}),
              0);
-    const Outcome outcome = runCli(arguments, {}, As::Caller, RLIM_INFINITY,
-                                   QStringLiteral(TAVRINEL_CLI_PATH), dir.path());
+    const Outcome outcome = runCli(arguments, {.folder = dir_->path()});
     QCOMPARE(outcome.exitCode, 1);
     const QByteArray message = "cannot write shared/a.txt: not following a symbolic link that "
                                "another user owns in the shared folder " +
                                QFile::encodeName(shared);
     QVERIFY2(outcome.err.contains(message), outcome.err.constData());
-    QCOMPARE(fileBytes(dir.filePath(u"victim.txt"_s)), QByteArray("the caller's secret"));
+    QCOMPARE(fileBytes(dir_->filePath(u"victim.txt"_s)), QByteArray("the caller's secret"));
 #endif
 }
 
@@ -1525,23 +1440,20 @@ void TestCli::outputThatIsInput()
     QFETCH(QStringList, arguments);
     QFETCH(bool, appendToInput);
     QFETCH(QString, message);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString input = dir.filePath(u"a.txt"_s);
+    const QString input = dir_->filePath(u"a.txt"_s);
     writeFile(input, hello);
     QVERIFY(::link(QFile::encodeName(input).constData(),
-                   QFile::encodeName(dir.filePath(u"b.txt"_s)).constData()) == 0);
+                   QFile::encodeName(dir_->filePath(u"b.txt"_s)).constData()) == 0);
     const QByteArray name = QFile::encodeName(input);
     const Outcome outcome =
-        runCli(arguments, {}, As::Caller, RLIM_INFINITY, QStringLiteral(TAVRINEL_CLI_PATH),
-               dir.path(), -1, [&] {
-                   if (appendToInput)
-                       dup2(open(name.constData(), O_WRONLY | O_APPEND), STDOUT_FILENO);
-               });
+        runCli(arguments, {.folder = dir_->path(), .setUp = [&] {
+                               if (appendToInput)
+                                   dup2(open(name.constData(), O_WRONLY | O_APPEND), STDOUT_FILENO);
+                           }});
     QCOMPARE(outcome.exitCode, 2);
     QCOMPARE(QString::fromUtf8(outcome.err), u"tavrinel-cli: "_s + message + u'\n');
     QCOMPARE(fileBytes(input), hello);
-    QCOMPARE(entries(dir.path()), (QStringList{u"a.txt"_s, u"b.txt"_s}));
+    QCOMPARE(entriesIn(dir_->path()), (QStringList{u"a.txt"_s, u"b.txt"_s}));
 #endif
 }
 
@@ -1562,9 +1474,7 @@ void TestCli::signalMidWriteRemovesTemporary()
     LINUX_ONLY("signals");
 #if !defined(Q_OS_WIN)
     QFETCH(int, signal);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString output = dir.filePath(u"out.txt"_s);
+    const QString output = dir_->filePath(u"out.txt"_s);
     writeFile(output, "the file as it was");
     QProcess process;
     process.start(QStringLiteral(TAVRINEL_CLI_PATH), {u"-o"_s, output});
@@ -1572,7 +1482,7 @@ void TestCli::signalMidWriteRemovesTemporary()
     // More than the first look at the input takes: the tool starts writing, then waits for more.
     process.write(longArticle());
     const auto temporary = [&] {
-        return QDir(dir.path()).entryList({u".tavrinel-*"_s}, QDir::Files | QDir::Hidden);
+        return QDir(dir_->path()).entryList({u".tavrinel-*"_s}, QDir::Files | QDir::Hidden);
     };
     QTRY_COMPARE_WITH_TIMEOUT(temporary().size(), 1, 10000);
     ::kill(static_cast<pid_t>(process.processId()), signal);
@@ -1599,9 +1509,7 @@ void TestCli::readsFilesThatReportNoSize()
 void TestCli::cutShortMidCharacterIsAChange()
 {
     LINUX_ONLY("a file cut short while another handle reads it");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(u"a.txt"_s);
+    const QString path = dir_->filePath(u"a.txt"_s);
     const QByteArray article = QByteArray("你好。").repeated(30000); // beyond the first look
     writeFile(path, article);
     tavrinel::cli::ArticleWork work;

@@ -1,4 +1,5 @@
 #include "checks/checks.h"
+#include "memorysink.h"
 #include "utf16run.h"
 #include "utf8/engine.h"
 
@@ -8,6 +9,7 @@
 using namespace tavrinel;
 using namespace tavrinel::utf8;
 using namespace Qt::StringLiterals;
+using testsupport::MemorySink;
 
 Q_DECLARE_METATYPE(tavrinel::GenerationSettings)
 Q_DECLARE_METATYPE(tavrinel::Breaks)
@@ -37,24 +39,6 @@ class FailingSource : public ByteSource
 {
 public:
     std::optional<std::size_t> read(char *, std::size_t) override { return std::nullopt; }
-};
-
-// Keeps what is written; refuses every write once `room` bytes have been taken.
-class MemorySink : public ByteSink
-{
-public:
-    explicit MemorySink(std::size_t room = SIZE_MAX) : room_(room) {}
-    bool write(const char *bytes, std::size_t size) override
-    {
-        if (size > room_ - static_cast<std::size_t>(text.size()))
-            return false;
-        text.append(bytes, static_cast<qsizetype>(size));
-        return true;
-    }
-    QByteArray text;
-
-private:
-    std::size_t room_;
 };
 
 const std::size_t chunkSizes[] = {1, 2, 3, 5, 63, 64, 65, 1 << 20};

@@ -1,11 +1,12 @@
 #include "input/decode.h"
 #include "input/gb18030.h"
+#include "testfiles.h"
 
-#include <QStringEncoder>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 using tavrinel::input::Encoding;
+using testfiles::encoded;
 
 namespace
 {
@@ -14,12 +15,6 @@ namespace
 // breaks, markup characters, CR LF and a character beyond the BMP.
 const QString article =
     u"你好，世界。Hello, <b>world</b> & \"you\".\r\n第二段：一二三!\U0001F600"_s;
-
-QByteArray encoded(const char *encoding, const QString &text = article)
-{
-    QStringEncoder encoder(encoding, QStringEncoder::Flag::Stateless);
-    return encoder.encode(text);
-}
 
 QByteArray bytes(const char *data, qsizetype size)
 {
@@ -75,9 +70,9 @@ void TestInput::decodeText_data()
     QTest::addColumn<QString>("message"); // the refusal, or empty when read
 
     const QByteArray utf8 = article.toUtf8();
-    const QByteArray utf16LE = encoded("UTF-16LE");
-    const QByteArray utf16BE = encoded("UTF-16BE");
-    const QByteArray gb18030 = encoded("GB18030");
+    const QByteArray utf16LE = encoded("UTF-16LE", article);
+    const QByteArray utf16BE = encoded("UTF-16BE", article);
+    const QByteArray gb18030 = encoded("GB18030", article);
     const QString u8 = u"UTF-8"_s, le = u"UTF-16LE"_s, be = u"UTF-16BE"_s, gb = u"GB18030"_s;
     auto read = [](const char *name, const QByteArray &input, Encoding requested,
                    const QString &text, const QString &encoding, bool mark) {

@@ -1,5 +1,7 @@
 // What `cmake --install` puts into a staging folder, and the documentation that comes with it.
 
+#include "testfiles.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <QtEndian>
 
 using namespace Qt::StringLiterals;
+using namespace testfiles;
 
 namespace
 {
@@ -18,30 +21,14 @@ namespace
 constexpr bool windowBuilt = TAVRINEL_HAS_WINDOW;
 const QString sourceDir = QStringLiteral(TAVRINEL_SOURCE_DIR);
 
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 Outcome run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
             const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(120000))
-        qFatal("%s did not finish", qPrintable(program));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    process.setProgram(program);
+    process.setArguments(arguments);
+    return runToEnd(process, input);
 }
 
 // A tool the set-up installs: its absence is a fault in CI, and elsewhere only skips the test.
@@ -68,7 +55,7 @@ QSet<QString> optionsIn(QString text)
 
 QString readmeSection(const QString &heading)
 {
-    const QString readme = QString::fromUtf8(readAll(sourceDir + u"/README.md"_s));
+    const QString readme = QString::fromUtf8(fileBytes(sourceDir + u"/README.md"_s));
     const qsizetype start = readme.indexOf(u"\n## "_s + heading);
     return start < 0 ? QString() : readme.mid(start, readme.indexOf(u"\n## "_s, start + 1) - start);
 }
@@ -161,7 +148,7 @@ void TestInstall::iconsHaveTheirSizes()
         QSKIP("the window is not built: no icons are installed");
     for (const int size : {16, 32, 48, 256}) {
         const QByteArray png =
-            readAll(staged(u"share/icons/hicolor/%1x%1/apps/tavrinel.png"_s.arg(size)));
+            fileBytes(staged(u"share/icons/hicolor/%1x%1/apps/tavrinel.png"_s.arg(size)));
         QVERIFY2(png.startsWith("\x89PNG\r\n\x1a\n") && png.size() >= 24, "not a PNG");
         const auto bigEndian = [&png](int at) {
             return qFromBigEndian<quint32>(png.constData() + at);
@@ -169,7 +156,8 @@ void TestInstall::iconsHaveTheirSizes()
         QCOMPARE(bigEndian(16), quint32(size));
         QCOMPARE(bigEndian(20), quint32(size));
     }
-    QVERIFY(readAll(staged(u"share/icons/hicolor/scalable/apps/tavrinel.svg"_s)).contains("<svg"));
+    QVERIFY(
+        fileBytes(staged(u"share/icons/hicolor/scalable/apps/tavrinel.svg"_s)).contains("<svg"));
 }
 
 void TestInstall::desktopEntry_data()
@@ -189,7 +177,7 @@ void TestInstall::desktopEntry()
     // Hints count too: they point at real trouble, such as showing up twice in the menu.
     QCOMPARE(validated.out + validated.err, QByteArray());
 
-    const QByteArray entry = readAll(path);
+    const QByteArray entry = fileBytes(path);
     for (const QString &key : {u"Name"_s, u"Name[zh_CN]"_s, u"Comment"_s, u"Comment[zh_CN]"_s})
         QVERIFY2(!desktopValue(entry, key).isEmpty(), qPrintable(key));
     QVERIFY(desktopValue(entry, u"Categories"_s).split(u';').contains(u"Utility"_s));
@@ -232,7 +220,7 @@ void TestInstall::documentationAgreesWithHelp()
     const QSet<QString> options = optionsIn(QString::fromUtf8(help.out));
     QVERIFY(options.contains(u"--out-dir"_s));
 
-    const QString man = QString::fromUtf8(readAll(sourceDir + u"/data/tavrinel-cli.1.in"_s));
+    const QString man = QString::fromUtf8(fileBytes(sourceDir + u"/data/tavrinel-cli.1.in"_s));
     const QString readme = readmeSection(u"The command line"_s);
     QVERIFY(!readme.isEmpty());
     // Every option of the tool described, and none that it lacks.

@@ -63,10 +63,11 @@ QByteArray attribute(const QString &path, const char *name)
 QString run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished() || process.exitCode() != 0)
-        return QString::fromLocal8Bit(process.readAllStandardError()) + program + u" failed"_s;
-    return {};
+    process.setProgram(program);
+    process.setArguments(arguments);
+    const Outcome outcome = runToEnd(process);
+    return outcome.exitCode == 0 ? QString()
+                                 : QString::fromLocal8Bit(outcome.err) + program + u" failed"_s;
 }
 
 } // namespace
@@ -335,9 +336,7 @@ void TestOutput::sharedFolder()
         QVERIFY2(file.errorString().contains(u"another user owns in the shared folder"_s),
                  qPrintable(file.errorString()));
         QCOMPARE(fileBytes(victim), QByteArray("the caller's secret"));
-        QCOMPARE(QDir(shared).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                        QDir::NoDotAndDotDot),
-                 QStringList{u"out.txt"_s});
+        QCOMPARE(entriesIn(shared), QStringList{u"out.txt"_s});
         return;
     }
     QVERIFY(file.write("the result"));

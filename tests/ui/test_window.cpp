@@ -23,7 +23,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -92,12 +91,6 @@ private:
     int *count_;
     const char *kind_;
 };
-
-QByteArray encoded(const char *encoding, const QString &text)
-{
-    QStringEncoder encoder(encoding);
-    return encoder.encode(text);
-}
 
 // What a file manager drags: links to the files, and the first link as text too (which the
 // article box would insert on its own).

@@ -1,12 +1,14 @@
 #pragma once
 
-// Small file helpers the test programs share.
+// Small helpers the test programs share: files, folders, encoded text and programs run to
+// their end.
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QStringEncoder>
 #include <QTest>
 #ifndef Q_OS_WIN
 #include <cerrno>
@@ -35,6 +37,38 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// Every entry of the folder, hidden ones too.
+inline QStringList entriesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+inline QByteArray encoded(const char *encoding, const QString &text)
+{
+    QStringEncoder encoder(encoding, QStringEncoder::Flag::Stateless);
+    return encoder.encode(text);
+}
+
+// What a program's run came to; the exit code is -1 when it crashed.
+struct Outcome {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Starts the process as it is set up, hands it `input` and waits for its end.
+inline Outcome runToEnd(QProcess &process, const QByteArray &input = {})
+{
+    process.start();
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000))
+        qFatal("%s did not finish", qPrintable(process.program()));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
 #ifndef Q_OS_WIN
 // Linux-only fault helpers: device nodes, file-size limits and a full file system.
 
@@ -43,13 +77,12 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
 inline int runAsNobody(const QStringList &command)
 {
     QProcess process;
-    process.start(QStringLiteral("setpriv"),
-                  QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                              QStringLiteral("--clear-groups"), QStringLiteral("--")} +
-                      command);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return process.exitCode();
+    process.setProgram(QStringLiteral("setpriv"));
+    process.setArguments(QStringList{QStringLiteral("--reuid=65534"),
+                                     QStringLiteral("--regid=65534"),
+                                     QStringLiteral("--clear-groups"), QStringLiteral("--")} +
+                         command);
+    return runToEnd(process).exitCode;
 }
 
 // A folder that anyone may write to, with the sticky bit, as /tmp: where another user can plant
@@ -130,8 +163,7 @@ public:
     // Everything on it but the filler.
     QStringList entries() const
     {
-        QStringList names = QDir(path_).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                  QDir::NoDotAndDotDot);
+        QStringList names = entriesIn(path_);
         names.removeAll(QStringLiteral("filler"));
         return names;
     }

@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
+#include <csignal>
 #include <grp.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 
@@ -227,31 +229,73 @@ void TestOutput::failedWriteKeepsExistingFile()
 
 void TestOutput::writesThroughOpenDescriptor_data()
 {
-    QTest::addColumn<QString>("name"); // %1: the descriptor's number
-    QTest::newRow("/dev/fd/N") << u"/dev/fd/%1"_s;
-    QTest::newRow("/proc/self/fd/N") << u"/proc/self/fd/%1"_s;
-    QTest::newRow("a link to /proc/self/fd/N") << u"link"_s;
+    QTest::addColumn<QString>("name");   // %1: the descriptor's number, %2: the other process's
+    QTest::addColumn<QString>("behind"); // the descriptor
+    QTest::newRow("/dev/fd/N") << u"/dev/fd/%1"_s << u"file"_s;
+    QTest::newRow("/proc/self/fd/N") << u"/proc/self/fd/%1"_s << u"file"_s;
+    QTest::newRow("a link to /proc/self/fd/N") << u"link"_s << u"file"_s;
+    QTest::newRow("another process's /proc/PID/fd/N: the file that one has open")
+        << u"/proc/%2/fd/%1"_s << u"another's file"_s;
+    QTest::newRow("a full pipe, the write interrupted by signals") << u"/dev/fd/%1"_s << u"pipe"_s;
 }
 
 // A name of an open descriptor is written through it, at its position: the file behind it is
-// added to, never replaced by a new one.
+// added to, never replaced by a new one. Signals without SA_RESTART keep interrupting the write.
 void TestOutput::writesThroughOpenDescriptor()
 {
     QFETCH(QString, name);
+    QFETCH(QString, behind);
     const QString path = dir_->filePath(u"caller.txt"_s);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT, 0644);
+    const QByteArray otherFile = QFile::encodeName(dir_->filePath(u"other.txt"_s));
+    int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT, 0644);
     QVERIFY(fd >= 0);
-    QCOMPARE(::write(fd, "header\n", 7), 7);
-    QString target = name.contains(u'%') ? name.arg(fd) : name;
-    if (name == u"link") {
-        target = dir_->filePath(u"link"_s);
-        QVERIFY(QFile::link(u"/proc/self/fd/%1"_s.arg(fd), target));
+    QProcess holder; // has other.txt open as its descriptor `fd`, or reads the pipe into the file
+    if (behind == u"pipe") {
+        int ends[2];
+        QCOMPARE(::pipe(ends), 0);
+        ::close(fd);
+        fd = ends[1];
+        holder.setStandardOutputFile(path);
+        holder.setChildProcessModifier([ends] { ::dup2(ends[0], STDIN_FILENO), ::close(ends[1]); });
+        holder.start(u"sh"_s, {u"-c"_s, u"sleep 0.2; exec cat"_s}); // late: the write waits
+        ::close(ends[0]);
+    } else {
+        holder.setChildProcessModifier(
+            [&] { ::dup2(::open(otherFile.constData(), O_WRONLY | O_CREAT, 0644), fd); });
+        holder.start(u"sleep"_s, {u"60"_s});
     }
+    QByteArray header = "header\n";
+    QCOMPARE(::write(fd, header.constData(), header.size()), header.size());
+    const QByteArray block(4096, 'x');
+    ::fcntl(fd, F_SETFL, O_NONBLOCK);
+    while (behind == u"pipe" && ::write(fd, block.constData(), block.size()) == block.size())
+        header += block; // until the pipe is full
+    ::fcntl(fd, F_SETFL, 0);
+    QString target = dir_->filePath(u"link"_s);
+    if (name == u"link")
+        QVERIFY(QFile::link(u"/proc/self/fd/%1"_s.arg(fd), target));
+    else
+        target = name.arg(fd).replace(u"%2"_s, QString::number(holder.processId()));
+    struct sigaction interrupt = {}, before = {};
+    interrupt.sa_handler = [](int) {
+    };
+    ::sigaction(SIGALRM, &interrupt, &before);
+    const itimerval every10ms{{0, 10000}, {0, 10000}}, off{};
+    ::setitimer(ITIMER_REAL, &every10ms, nullptr);
     const auto saved = tavrinel::saveTextFile(target, u"<p>段</p>");
+    ::setitimer(ITIMER_REAL, &off, nullptr);
+    ::sigaction(SIGALRM, &before, nullptr);
     QCOMPARE(::write(fd, "footer", 6), 6);
     ::close(fd);
+    if (behind != u"pipe")
+        holder.kill();
+    holder.waitForFinished();
     QCOMPARE(saved, std::nullopt);
-    QCOMPARE(fileBytes(path), u"header\n<p>段</p>footer"_s.toUtf8());
+    const QByteArray text = u"<p>段</p>"_s.toUtf8();
+    const bool elsewhere = behind == u"another's file";
+    QCOMPARE(fileBytes(path), header + (elsewhere ? QByteArray() : text) + "footer");
+    if (elsewhere)
+        QCOMPARE(fileBytes(QFile::decodeName(otherFile)), text);
 }
 
 // The replacement keeps the permissions the old file had.
@@ -280,6 +324,10 @@ void TestOutput::fileNamesKeepTheirBytes_data()
                                                                             "2Jb")
                                                               << u"a\\xC2\\x9B2Jb"_s;
     QTest::newRow("an encoded surrogate") << QByteArray("\xED\xB2\x80") << u"\\xED\\xB2\\x80"_s;
+    QTest::newRow("a character whose low surrogate looks like an escaped byte")
+        << QByteArray("\xF0\x9F\x92\x80.txt") << u"\U0001F480.txt"_s;
+    QTest::newRow("DEL") << QByteArray("a\x7F.txt") << u"a\\x7F.txt"_s;
+    QTest::newRow("a tab, two digits") << QByteArray("a\t.txt") << u"a\\x09.txt"_s;
 }
 
 // Any name the system has can be written and is shown readably; the bytes come back exactly.
@@ -303,6 +351,7 @@ void TestOutput::sharedFolder_data()
     QTest::newRow("another user's file, writable by all") << u"file"_s << true;
     QTest::newRow("another user's pipe") << u"pipe"_s << true;
     QTest::newRow("the caller's own link") << u"own link"_s << false;
+    QTest::newRow("the caller's own relative link") << u"own relative link"_s << false;
     QTest::newRow("nothing: a new file") << QString() << false;
 }
 
@@ -329,6 +378,8 @@ void TestOutput::sharedFolder()
         QCOMPARE(runAsNobody({u"mkfifo"_s, u"-m"_s, u"666"_s, target}), 0);
     else if (planted == u"own link")
         QVERIFY(QFile::link(victim, target));
+    else if (planted == u"own relative link") // to victim.txt beside the shared folder
+        QCOMPARE(::symlink("../victim.txt", QFile::encodeName(target).constData()), 0);
 
     tavrinel::OutputFile file(target);
     QCOMPARE(file.open(), !refused);
@@ -348,6 +399,7 @@ void TestOutput::sharedFolder()
              "another user read the result while it was written");
     QVERIFY(file.commit());
     QCOMPARE(fileBytes(target), QByteArray("the result"));
+    QCOMPARE(QFileInfo(target).isSymLink(), !planted.isEmpty()); // a link stays one
 }
 
 void TestOutput::keepsWhatTheFileHad_data()

@@ -181,6 +181,9 @@ void TestUtf8::boundaries_data()
     QTest::newRow("paragraph across windows")
         << filler + filler + "." + filler << byChars(100)
         << "<p>" + filler + filler + ".</p><p>" + filler + "</p>";
+    QTest::newRow("three-byte character led by E0 across a chunk end")
+        << QByteArray("a\xe0\xb8\x81. b") << bySentences(1)
+        << QByteArray("<p>a\xe0\xb8\x81.</p><p> b</p>");
     QTest::newRow("four-byte character at the N-th unit")
         << QByteArray("a\xf0\x9f\x98\x80.b.cd") << byChars(2)
         << QByteArray("<p>a\xf0\x9f\x98\x80.</p><p>b.</p><p>cd</p>");
@@ -372,6 +375,8 @@ void TestUtf8::lengthLimit_data()
     QTest::newRow("one past") << limit + "b" << false;
     QTest::newRow("trailing spaces not counted") << "   " + limit + spaces(5000) << true;
     QTest::newRow("surrogate pair counts two") << limit.left(999) + "\xf0\x9f\x98\x80" << false;
+    QTest::newRow("a CJK character counts one")
+        << QByteArray("\xe4\xbd\xa0").repeated(1000) << true;
 }
 
 void TestUtf8::lengthLimit()

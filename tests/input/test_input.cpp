@@ -134,6 +134,9 @@ void TestInput::decodeText_data()
             u"looks like UTF-16BE without a byte order mark: use --encoding utf-16be"_s);
     refused("Chinese UTF-16LE without mark", utf16LE, Encoding::Auto,
             u"looks like UTF-16LE without a byte order mark: use --encoding utf-16le"_s);
+    refused("UTF-16LE without mark over 64 KiB", encoded("UTF-16LE", article.repeated(800)),
+            Encoding::Auto,
+            u"looks like UTF-16LE without a byte order mark: use --encoding utf-16le"_s);
     // An encoding asked for by name is obeyed, NULs and all; only auto judges them.
     const QByteArray strayNul = "Hello" + bytes("\0", 1) + " world. This is a test.";
     read("a NUL in UTF-8 asked for by name", strayNul, Encoding::Utf8, QString::fromUtf8(strayNul),
@@ -178,6 +181,12 @@ void TestInput::decodeText()
 
     const Outcome outcome = decode(input, requested);
     QCOMPARE(outcome.message, message);
+    // Counted in pieces, an odd one first, as a pipe may hand them over: the NULs are the same.
+    tavrinel::input::NulCounts whole, pieces;
+    whole.add(input);
+    pieces.add(input.first(std::min<qsizetype>(1, input.size())));
+    pieces.add(input.sliced(std::min<qsizetype>(1, input.size())));
+    QCOMPARE(std::pair(pieces.even, pieces.odd), std::pair(whole.even, whole.odd));
     QCOMPARE(outcome.text, text);
     QCOMPARE(outcome.encoding, encoding);
     QCOMPARE(outcome.mark, mark);

@@ -744,6 +744,7 @@ void TestWindow::saveFailure_data()
     QTest::newRow("full disk, small result") << u"full disk"_s << ENOSPC;
     QTest::newRow("file size limit, small result") << u"size limit"_s << EFBIG;
     QTest::newRow("another user's link in a shared folder") << u"planted link"_s << 0;
+    QTest::newRow("a folder name that is not UTF-8, shown escaped") << u"caf\\xE9"_s << ENOENT;
 }
 
 // The writer's failures are tested with it; here the window's side: the warning box, no file.
@@ -756,11 +757,14 @@ void TestWindow::saveFailure()
         QSKIP(qPrintable(disk.error()));
     if (where == u"planted link" && geteuid() != 0)
         QSKIP("needs root, to plant a link as another user (nobody)");
+    const QString latin1 =
+        tavrinel::fileNameFromBytes(QByteArray(QFile::encodeName(dir_->path()) + "/caf\xE9/"));
     const QString path = where == u"read-only"_s    ? readOnlyFolder(*dir_) + u'/' + offeredName
                          : where == u"missing"_s    ? dir_->filePath(u"missing/"_s + offeredName)
                          : where == u"full disk"_s  ? disk.filePath(u"old.txt"_s)
                          : where == u"size limit"_s ? dir_->filePath(u"old.txt"_s)
                          : where == u"planted link" ? dir_->filePath(u"shared/"_s + offeredName)
+                         : where == u"caf\\xE9"     ? latin1 + offeredName
                                                     : where;
     if (where == u"size limit")
         writeFile(path, FullDisk::oldContent());
@@ -783,7 +787,7 @@ void TestWindow::saveFailure()
     QCOMPARE(message.caption, u"操作提示"_s);
     QCOMPARE(message.icon, MessageIcon::Warning);
     QVERIFY2(message.text.startsWith(u"文件保存失败"_s), qPrintable(message.text));
-    QVERIFY2(message.text.contains(QDir::toNativeSeparators(path)), qPrintable(message.text));
+    QVERIFY2(message.text.contains(tavrinel::displayFileName(path)), qPrintable(message.text));
     if (where == u"planted link")
         QVERIFY2(message.text.contains(u"共享文件夹"_s) &&
                      !QFileInfo::exists(dir_->filePath(u"victim.txt"_s)),

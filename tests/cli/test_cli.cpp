@@ -254,6 +254,7 @@ private slots:
     void largeArticleStreamsIntact();
     void batch_data();
     void batch();
+    void batchProgressOnlyOnTerminal_data();
     void batchProgressOnlyOnTerminal();
     void countsSeveral_data();
     void countsSeveral();
@@ -738,15 +739,41 @@ void TestCli::batch()
         QCOMPARE(fileBytes(root.filePath(file)), expected.value(file));
 }
 
+void TestCli::batchProgressOnlyOnTerminal_data()
+{
+    QTest::addColumn<QStringList>("files"); // in a folder holding a.txt and the invalid b.txt
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArrayList>("terminal"); // among what a terminal shows
+    QTest::addColumn<QByteArray>("piped");        // standard error as a pipe: the messages only
+
+    QTest::newRow("a good and a bad file")
+        << QStringList{u"a.txt"_s, u"b.txt"_s} << 2
+        << QByteArrayList{"0 of 2 files, 0 bytes of 37 bytes", "1 of 2 files, 33 bytes of 37 bytes",
+                          // the message on a line of its own, not after the progress text
+                          "\r\x1b[Ktavrinel-cli: b.txt: invalid UTF-8",
+                          "2 of 2 files, 37 bytes of 37 bytes\r\n"}
+        << QByteArray("tavrinel-cli: b.txt: invalid UTF-8 at byte offset 3\n"
+                      "tavrinel-cli: 1 of 2 files failed\n");
+    QTest::newRow("a file given twice is read once")
+        << QStringList{u"a.txt"_s, u"./a.txt"_s} << 0
+        << QByteArrayList{"0 of 2 files, 0 bytes of 33 bytes",
+                          "2 of 2 files, 33 bytes of 33 bytes\r\n"}
+        << QByteArray();
+}
+
 void TestCli::batchProgressOnlyOnTerminal()
 {
     LINUX_ONLY("a pseudo-terminal");
 #if !defined(Q_OS_WIN)
+    QFETCH(QStringList, files);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArrayList, terminal);
+    QFETCH(QByteArray, piped);
     const QDir root(dir_->path());
     writeFile(root.filePath(u"a.txt"_s), hello);
     writeFile(root.filePath(u"b.txt"_s), "bad\xFF");
     QVERIFY(root.mkdir(u"out"_s));
-    const QStringList arguments{u"--out-dir"_s, u"out"_s, u"a.txt"_s, u"b.txt"_s};
+    const QStringList arguments = QStringList{u"--out-dir"_s, u"out"_s} + files;
 
     int master = -1;
     int slave = -1;
@@ -755,19 +782,12 @@ void TestCli::batchProgressOnlyOnTerminal()
     const Outcome outcome = runCli(arguments, {.folder = dir_->path(), .stderrFd = slave});
     close(slave);
     fcntl(master, F_SETFL, O_NONBLOCK);
-    const QByteArray terminal = readPty(master);
+    const QByteArray shown = readPty(master);
     close(master);
-    QCOMPARE(outcome.exitCode, 2);
-    QVERIFY2(terminal.contains("0 of 2 files, 0 bytes of 37 bytes"), terminal.constData());
-    QVERIFY2(terminal.contains("1 of 2 files, 33 bytes of 37 bytes"), terminal.constData());
-    // The message stands on a line of its own, not after the progress text.
-    QVERIFY2(terminal.contains("\r\x1b[Ktavrinel-cli: b.txt: invalid UTF-8"), terminal.constData());
-    QVERIFY2(terminal.contains("2 of 2 files, 37 bytes of 37 bytes\r\n"), terminal.constData());
-
-    // The same with standard error going to a pipe: the messages only.
-    const Outcome piped = runCli(arguments, {.folder = dir_->path()});
-    QCOMPARE(piped.err, QByteArray("tavrinel-cli: b.txt: invalid UTF-8 at byte offset 3\n"
-                                   "tavrinel-cli: 1 of 2 files failed\n"));
+    QCOMPARE(outcome.exitCode, exitCode);
+    for (const QByteArray &part : terminal)
+        QVERIFY2(shown.contains(part), shown.constData());
+    QCOMPARE(runCli(arguments, {.folder = dir_->path()}).err, piped);
 #endif
 }
 
@@ -1187,6 +1207,7 @@ void TestCli::inputChangedWhileRead_data()
     QTest::newRow("cut short") << QByteArray("truncate") << true;
     QTest::newRow("grown") << QByteArray("append") << true;
     QTest::newRow("rewritten in place") << QByteArray("rewrite") << true;
+    QTest::newRow("cut short, then its old size and time again") << QByteArray("regrow") << true;
 }
 
 // A file that changes while it is read is a failure of that file, never a crash or a silently
@@ -1197,13 +1218,19 @@ void TestCli::inputChangedWhileRead()
     QFETCH(bool, noticed);
     const QString path = dir_->filePath(u"a.txt"_s);
     writeFile(path, QByteArray(10000, 'a'));
+    QFile file(path);
+    const auto setTime = [&file](const QDateTime &time) {
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+        file.close();
+    };
+    const QDateTime opened = QDateTime::currentDateTime().addSecs(-1); // before any change
+    setTime(opened);
     tavrinel::cli::InputFile input(path);
     QVERIFY(input.open());
     char buffer[4096];
     QCOMPARE(input.read(buffer, 100), 100);
-    QThread::msleep(10); // a later modification time, on any clock granularity
-    QFile file(path);
-    if (change == "truncate")
+    if (change == "truncate" || change == "regrow")
         QVERIFY(file.resize(1000));
     else if (change == "append")
         QVERIFY(file.open(QIODevice::Append) && file.write("more") == 4);
@@ -1211,6 +1238,10 @@ void TestCli::inputChangedWhileRead()
         QVERIFY(file.open(QIODevice::ReadWrite) && file.write("bbbb") == 4);
     file.close();
     while (input.read(buffer, sizeof buffer) > 0) {
+    }
+    if (change == "regrow") { // once the reader is at the end
+        QVERIFY(file.resize(10000));
+        setTime(opened);
     }
     QCOMPARE(input.unchangedSinceOpen(), !noticed);
     if (noticed)
@@ -1320,6 +1351,13 @@ void TestCli::readsEncodings_data()
     QTest::newRow("UTF-16LE without mark, piped")
         << none << utf16le << true << 2
         << u"standard input: looks like UTF-16LE without a byte order mark"_s;
+    QTest::newRow("auto: UTF-16LE without mark that is valid UTF-8")
+        << autoDetect << encoded("UTF-16LE", QString::fromUtf8(hello)) << false << 2
+        << u"a.txt: looks like UTF-16LE without a byte order mark: use --encoding utf-16le"_s;
+    QTest::newRow("GB18030 over 64 KiB, the first 64 KiB cut in a character: a hint")
+        << none << "a" + QByteArray("\xC4\xE3").repeated(40000) << false << 2
+        << u"a.txt: not UTF-8 (invalid at byte offset 1); it reads as GB18030: use --encoding "
+           "gb18030"_s;
     QTest::newRow("UTF-16LE without mark as asked")
         << QStringList{u"--encoding"_s, u"utf-16le"_s} << utf16le << false << 0 << QString();
     QTest::newRow("auto: the mark's choice is told")

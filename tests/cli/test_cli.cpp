@@ -43,22 +43,6 @@ using rlim_t = quint64;
 constexpr rlim_t RLIM_INFINITY = ~rlim_t{0};
 #endif
 
-// A copy of the tool that an unprivileged user may run: the build folder may be out of its reach.
-QString unprivilegedCopy([[maybe_unused]] const QTemporaryDir &bin)
-{
-#if defined(Q_OS_WIN)
-    return QStringLiteral(TAVRINEL_CLI_PATH); // no other user to run it as
-#endif
-    const QString program = bin.filePath(u"tavrinel-cli"_s);
-    const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                          QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup |
-                          QFileDevice::ExeGroup;
-    if (!QFile::copy(QStringLiteral(TAVRINEL_CLI_PATH), program) ||
-        !QFile::setPermissions(bin.path(), everyone) || !QFile::setPermissions(program, everyone))
-        qFatal("cannot copy tavrinel-cli");
-    return program;
-}
-
 // How the tool is run. As an unprivileged user (nobody, when the tests run as root), a folder
 // without write permission is really read-only. A file size limit leaves SIGXFSZ at its
 // default: the tool must ignore it itself. `setUp` runs in the child last, just before the tool
@@ -74,33 +58,45 @@ struct RunOptions {
 
 Outcome runCli(const QStringList &arguments, const RunOptions &options = {})
 {
-    QTemporaryDir bin;
-    QProcess process;
-    process.setProgram(options.unprivileged ? unprivilegedCopy(bin)
-                                            : QStringLiteral(TAVRINEL_CLI_PATH));
-    process.setArguments(arguments);
-    process.setWorkingDirectory(options.folder);
+    QString program = QStringLiteral(TAVRINEL_CLI_PATH);
 #if defined(Q_OS_WIN)
     // A read-only file is read-only for every user; the rest has no Windows counterpart.
     if (options.fileSizeLimit != RLIM_INFINITY || options.stderrFd >= 0 || options.setUp)
         qFatal("runCli: Linux-only set-up asked for on Windows");
 #else
-    process.setChildProcessModifier([&options] {
-        if (options.stderrFd >= 0)
-            dup2(options.stderrFd, STDERR_FILENO);
-        if (options.fileSizeLimit != RLIM_INFINITY) {
-            const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        if (options.unprivileged && geteuid() == 0) {
-            if (setgid(65534) != 0 || setuid(65534) != 0)
-                _exit(99);
-        }
-        if (options.setUp)
-            options.setUp();
-    });
+    // A copy that an unprivileged user may run: the build folder may be out of its reach.
+    QTemporaryDir bin;
+    if (options.unprivileged) {
+        program = bin.filePath(u"tavrinel-cli"_s);
+        const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                              QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                              QFileDevice::ExeGroup;
+        if (!QFile::copy(QStringLiteral(TAVRINEL_CLI_PATH), program) ||
+            !QFile::setPermissions(bin.path(), everyone) ||
+            !QFile::setPermissions(program, everyone))
+            qFatal("cannot copy tavrinel-cli");
+    }
 #endif
-    return runToEnd(process, options.input);
+    return runProgram(program, arguments, options.input, [&options](QProcess &process) {
+        process.setWorkingDirectory(options.folder);
+#if !defined(Q_OS_WIN)
+        process.setChildProcessModifier([&options] {
+            if (options.stderrFd >= 0)
+                dup2(options.stderrFd, STDERR_FILENO);
+            if (options.fileSizeLimit != RLIM_INFINITY) {
+                const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            if (options.unprivileged && geteuid() == 0) {
+                if (setgid(65534) != 0 || setuid(65534) != 0)
+                    _exit(99);
+            }
+            if (options.setUp)
+                options.setUp();
+        });
+#endif
+    });
 }
 
 const QByteArray hello = "Hello world. This is a test. End.";

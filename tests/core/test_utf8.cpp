@@ -95,34 +95,11 @@ QByteArray spaces(qsizetype count)
 // Articles of everything a UTF-8 article holds, in runs long enough to cross 64-byte windows.
 QByteArray randomArticle(std::mt19937 &random)
 {
+    // clang-format off
     static const char *const pieces[] = {
-        "a",
-        "Word",
-        "\xe4\xbd\xa0",
-        "\xe5\xa5\xbd\xe4\xb8\x96",
-        "\xe3\x80\x82",
-        ".",
-        "?",
-        "!",
-        ";",
-        ",",
-        ":",
-        " ",
-        "  ",
-        "...",
-        "\r\n",
-        "\t",
-        "\xf0\x9f\x98\x80",
-        "<",
-        "&",
-        "\"",
-        "\xc2\xa0",
-        "\xc3\xa9",
-        "x y. ",
-        "3",
-        "\"",
-        "')",
-        "]}",
+        "a", "Word", "\xe4\xbd\xa0", "\xe5\xa5\xbd\xe4\xb8\x96", "\xe3\x80\x82", ".", "?", "!", ";",
+        ",", ":", " ", "  ", "...", "\r\n", "\t", "\xf0\x9f\x98\x80", "<", "&", "\"", "\xc2\xa0",
+        "\xc3\xa9", "x y. ", "3", "\"", "')", "]}",
         "\xe2\x80\x9d", // closing quotation mark
         "\xe3\x80\x8d", // closing corner bracket
         "\xef\xbc\x81", // full-width exclamation mark
@@ -132,6 +109,7 @@ QByteArray randomArticle(std::mt19937 &random)
         "\xe2\x80\x9c", // opening quotation mark: same lead, no class
         "\xef\xbc\x90", // full-width digit zero: same lead, no class
     };
+    // clang-format on
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     QByteArray text = random() % 8 == 0 ? "\xef\xbb\xbf" : "";
     text += spaces(static_cast<qsizetype>(random() % 3 == 0 ? random() % 80 : 0));

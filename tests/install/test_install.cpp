@@ -21,16 +21,6 @@ namespace
 constexpr bool windowBuilt = TAVRINEL_HAS_WINDOW;
 const QString sourceDir = QStringLiteral(TAVRINEL_SOURCE_DIR);
 
-Outcome run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
-            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setProgram(program);
-    process.setArguments(arguments);
-    return runToEnd(process, input);
-}
-
 // A tool the set-up installs: its absence is a fault in CI, and elsewhere only skips the test.
 #define REQUIRE_TOOL(name)                                                                         \
     do {                                                                                           \
@@ -99,9 +89,9 @@ void TestInstall::initTestCase()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"DESTDIR"_s, stage_.path());
     const Outcome outcome =
-        run(QStringLiteral(TAVRINEL_CMAKE),
-            {u"--install"_s, QStringLiteral(TAVRINEL_BINARY_DIR), u"--prefix"_s, u"/usr"_s}, {},
-            environment);
+        runProgram(QStringLiteral(TAVRINEL_CMAKE),
+                   {u"--install"_s, QStringLiteral(TAVRINEL_BINARY_DIR), u"--prefix"_s, u"/usr"_s},
+                   {}, [&](QProcess &process) { process.setProcessEnvironment(environment); });
     QVERIFY2(outcome.exitCode == 0, outcome.err.constData());
 }
 
@@ -135,9 +125,9 @@ void TestInstall::installsTheFiles()
 void TestInstall::installedCliRuns()
 {
     const QString cli = staged(u"bin/tavrinel-cli"_s);
-    const Outcome version = run(cli, {u"--version"_s});
+    const Outcome version = runProgram(cli, {u"--version"_s});
     QCOMPARE(version.out, "tavrinel-cli " TAVRINEL_VERSION_TEXT "\n");
-    const Outcome converted = run(cli, {u"--size"_s, u"3"_s}, "Hi. You.");
+    const Outcome converted = runProgram(cli, {u"--size"_s, u"3"_s}, "Hi. You.");
     QCOMPARE(converted.exitCode, 0);
     QCOMPARE(converted.out, QByteArray("<p>Hi.</p><p> You.</p>"));
 }
@@ -172,7 +162,7 @@ void TestInstall::desktopEntry()
 {
     QFETCH(QString, path);
     REQUIRE_TOOL("desktop-file-validate");
-    const Outcome validated = run(u"desktop-file-validate"_s, {path});
+    const Outcome validated = runProgram(u"desktop-file-validate"_s, {path});
     QCOMPARE(validated.exitCode, 0);
     // Hints count too: they point at real trouble, such as showing up twice in the menu.
     QCOMPARE(validated.out + validated.err, QByteArray());
@@ -199,15 +189,15 @@ void TestInstall::manPages()
     QFETCH(QString, page);
     REQUIRE_TOOL("groff");
     const Outcome unpacked =
-        run(u"gzip"_s, {u"-dc"_s, staged(u"share/man/man1/"_s + page + u".1.gz"_s)});
+        runProgram(u"gzip"_s, {u"-dc"_s, staged(u"share/man/man1/"_s + page + u".1.gz"_s)});
     QCOMPARE(unpacked.exitCode, 0);
     QVERIFY(unpacked.out.contains("\"Tavrinel " TAVRINEL_VERSION_TEXT "\""));
     // As man renders it, with every warning on: none may come.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
-    const Outcome rendered =
-        run(u"groff"_s, {u"-k"_s, u"-man"_s, u"-Tutf8"_s, u"-ww"_s, u"-rCHECKSTYLE=10"_s},
-            unpacked.out, environment);
+    const Outcome rendered = runProgram(
+        u"groff"_s, {u"-k"_s, u"-man"_s, u"-Tutf8"_s, u"-ww"_s, u"-rCHECKSTYLE=10"_s}, unpacked.out,
+        [&](QProcess &process) { process.setProcessEnvironment(environment); });
     QCOMPARE(rendered.exitCode, 0);
     QCOMPARE(rendered.err, QByteArray());
     QVERIFY(rendered.out.contains((page.toUpper() + u"(1)"_s).toUtf8()));
@@ -215,7 +205,7 @@ void TestInstall::manPages()
 
 void TestInstall::documentationAgreesWithHelp()
 {
-    const Outcome help = run(QStringLiteral(TAVRINEL_CLI_PATH), {u"--help"_s});
+    const Outcome help = runProgram(QStringLiteral(TAVRINEL_CLI_PATH), {u"--help"_s});
     QCOMPARE(help.exitCode, 0);
     const QSet<QString> options = optionsIn(QString::fromUtf8(help.out));
     QVERIFY(options.contains(u"--out-dir"_s));

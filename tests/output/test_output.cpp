@@ -64,10 +64,7 @@ QByteArray attribute(const QString &path, const char *name)
 
 QString run(const QString &program, const QStringList &arguments)
 {
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    const Outcome outcome = runToEnd(process);
+    const Outcome outcome = runProgram(program, arguments);
     return outcome.exitCode == 0 ? QString()
                                  : QString::fromLocal8Bit(outcome.err) + program + u" failed"_s;
 }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringEncoder>
 #include <QTest>
+#include <functional>
 #ifndef Q_OS_WIN
 #include <cerrno>
 #include <cstring>
@@ -57,9 +58,17 @@ struct Outcome {
     QByteArray err;
 };
 
-// Starts the process as it is set up, hands it `input` and waits for its end.
-inline Outcome runToEnd(QProcess &process, const QByteArray &input = {})
+// Runs the program to its end with `input` on standard input; `setUp` may set the process up
+// further first (its environment, its folder, what the child does before the program starts).
+inline Outcome runProgram(const QString &program, const QStringList &arguments,
+                          const QByteArray &input = {},
+                          const std::function<void(QProcess &)> &setUp = {})
 {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (setUp)
+        setUp(process);
     process.start();
     process.write(input);
     process.closeWriteChannel();
@@ -76,13 +85,11 @@ inline Outcome runToEnd(QProcess &process, const QByteArray &input = {})
 // another user of the machine would do. The exit code; -1 when it could not run or crashed.
 inline int runAsNobody(const QStringList &command)
 {
-    QProcess process;
-    process.setProgram(QStringLiteral("setpriv"));
-    process.setArguments(QStringList{QStringLiteral("--reuid=65534"),
-                                     QStringLiteral("--regid=65534"),
-                                     QStringLiteral("--clear-groups"), QStringLiteral("--")} +
-                         command);
-    return runToEnd(process).exitCode;
+    return runProgram(QStringLiteral("setpriv"),
+                      QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups"), QStringLiteral("--")} +
+                          command)
+        .exitCode;
 }
 
 // A folder that anyone may write to, with the sticky bit, as /tmp: where another user can plant

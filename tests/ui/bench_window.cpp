@@ -1,5 +1,6 @@
 #include "checks/checks.h"
 #include "fakeprompt.h"
+#include "testfiles.h"
 #include "ui/articletext.h"
 #include "ui/mainwindow.h"
 #include "ui/qtprompt.h"
@@ -7,7 +8,6 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -119,9 +119,8 @@ void BenchWindow::dropLargeFile()
         bigArticle(qsizetype(50e6 * double(article_.size()) / double(sample.size())));
     const QByteArray bytes = encoder.encode(text);
     QTemporaryDir dir;
-    QFile file(dir.filePath(u"article.txt"_s));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
+    const QString path = dir.filePath(u"article.txt"_s);
+    testfiles::writeFile(path, bytes);
 
     FakePrompt prompt;
     tavrinel::MainWindow window(prompt);
@@ -130,7 +129,7 @@ void BenchWindow::dropLargeFile()
     auto *box = window.findChild<QPlainTextEdit *>(u"IArticle"_s);
     auto *count = window.findChild<QLabel *>(u"LCNum"_s);
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(file.fileName())});
+    data.setUrls({QUrl::fromLocalFile(path)});
 
     QElapsedTimer clock;
     clock.start();

@@ -191,12 +191,14 @@ private:
 
     bool chinese_;
     std::unique_ptr<FakePrompt> prompt_;
+    tavrinel::QtPrompt realPrompt_{tavrinel::QtPrompt::Dialogs::QtWidgets}; // real dialogs
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
 void TestWindow::showWindow(tavrinel::Prompt &prompt)
 {
+    window_.reset();
     window_ = std::make_unique<MainWindow>(prompt);
     window_->show();
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
@@ -249,11 +251,10 @@ void TestWindow::cleanup()
         QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     dir_.reset();
     QCoreApplication::processEvents();
-    QWidgetList open;
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (widget->isVisible())
-            open.append(widget);
-    QVERIFY2(open.isEmpty(), "a window was left open");
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QVERIFY2(
+        std::none_of(windows.cbegin(), windows.cend(), [](QWidget *w) { return w->isVisible(); }),
+        "a window was left open");
 }
 
 void TestWindow::controls_data()
@@ -1004,9 +1005,7 @@ void TestWindow::dropText()
 
 void TestWindow::realCheckMessage()
 {
-    window_.reset();
-    tavrinel::QtPrompt prompt(tavrinel::QtPrompt::Dialogs::QtWidgets);
-    showWindow(prompt);
+    showWindow(realPrompt_);
     QString title, text, button;
     QMessageBox::Icon icon = QMessageBox::Critical;
     const auto answered = answerModal<QMessageBox>([&](QMessageBox *box) {
@@ -1033,9 +1032,7 @@ void TestWindow::realCheckMessage()
 // the success box follows.
 void TestWindow::realSaveDialog()
 {
-    window_.reset();
-    tavrinel::QtPrompt prompt(tavrinel::QtPrompt::Dialogs::QtWidgets);
-    showWindow(prompt);
+    showWindow(realPrompt_);
     const QString path = dir_->filePath(u"结果.txt"_s);
     {
         QFile old(path);
@@ -1259,11 +1256,8 @@ void TestWindow::keyboardOnly()
     QFETCH(Qt::Key, press);
     QFETCH(QString, paragraphs);
 
-    tavrinel::QtPrompt realPrompt(tavrinel::QtPrompt::Dialogs::QtWidgets);
-    if (realDialogs) {
-        window_.reset();
-        showWindow(realPrompt);
-    }
+    if (realDialogs)
+        showWindow(realPrompt_);
     const QString path = dir_->filePath(u"keyboard.txt"_s);
     prompt_->fileNames = {path};
     auto key = [this](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -1411,9 +1405,7 @@ void TestWindow::keysThroughWindowSystem()
     QFETCH(bool, saved);
     QFETCH(QString, articleAfter);
 
-    window_.reset();
-    tavrinel::QtPrompt prompt(tavrinel::QtPrompt::Dialogs::QtWidgets);
-    showWindow(prompt);
+    showWindow(realPrompt_);
     this->article()->setPlainText(article);
     this->article()->moveCursor(QTextCursor::End);
     QWidget *control = child(start.toLatin1().constData());

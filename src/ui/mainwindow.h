@@ -8,7 +8,6 @@ class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QUrl;
@@ -16,6 +15,7 @@ class QUrl;
 namespace tavrinel
 {
 
+class ArticleBox;
 class HeldKeyGuard;
 class Prompt;
 
@@ -65,7 +65,7 @@ private:
     HeldKeyGuard *heldKeys_ = nullptr;
 
     QLabel *Linput = nullptr;
-    QPlainTextEdit *IArticle = nullptr;
+    ArticleBox *IArticle = nullptr;
     QLabel *Lname = nullptr;
     QLabel *LCNum = nullptr;
     QLabel *LClause = nullptr;

@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,7 +88,7 @@ void BenchWindow::pasteAndLeave()
     tavrinel::MainWindow window(prompt);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    auto *box = window.findChild<QPlainTextEdit *>(u"IArticle"_s);
+    auto *box = window.findChild<QTextEdit *>(u"IArticle"_s);
     auto *count = window.findChild<QLabel *>(u"LCNum"_s);
     QGuiApplication::clipboard()->setText(article_);
 
@@ -127,7 +127,7 @@ void BenchWindow::dropLargeFile()
     tavrinel::MainWindow window(prompt);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    auto *box = window.findChild<QPlainTextEdit *>(u"IArticle"_s);
+    auto *box = window.findChild<QTextEdit *>(u"IArticle"_s);
     auto *count = window.findChild<QLabel *>(u"LCNum"_s);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(file.fileName())});

@@ -1,0 +1,330 @@
+#include "articlebox.h"
+
+#include "articlelayout.h"
+
+#include <QKeyEvent>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace tavrinel
+{
+
+namespace
+{
+
+enum class Move {
+    NextChar,
+    PreviousChar,
+    NextWord,
+    PreviousWord,
+    LineStart,
+    LineEnd,
+    NextLine,
+    PreviousLine,
+    NextPage,
+    PreviousPage
+};
+
+struct KeyMove {
+    QKeySequence::StandardKey key;
+    Move move;
+    bool select;
+};
+
+// The keys whose moves the text cursor would take from the block's layout.
+constexpr KeyMove keyMoves[] = {
+    {QKeySequence::MoveToNextChar, Move::NextChar, false},
+    {QKeySequence::SelectNextChar, Move::NextChar, true},
+    {QKeySequence::MoveToPreviousChar, Move::PreviousChar, false},
+    {QKeySequence::SelectPreviousChar, Move::PreviousChar, true},
+    {QKeySequence::MoveToNextWord, Move::NextWord, false},
+    {QKeySequence::SelectNextWord, Move::NextWord, true},
+    {QKeySequence::MoveToPreviousWord, Move::PreviousWord, false},
+    {QKeySequence::SelectPreviousWord, Move::PreviousWord, true},
+    {QKeySequence::MoveToStartOfLine, Move::LineStart, false},
+    {QKeySequence::SelectStartOfLine, Move::LineStart, true},
+    {QKeySequence::MoveToEndOfLine, Move::LineEnd, false},
+    {QKeySequence::SelectEndOfLine, Move::LineEnd, true},
+    {QKeySequence::MoveToNextLine, Move::NextLine, false},
+    {QKeySequence::SelectNextLine, Move::NextLine, true},
+    {QKeySequence::MoveToPreviousLine, Move::PreviousLine, false},
+    {QKeySequence::SelectPreviousLine, Move::PreviousLine, true},
+    {QKeySequence::MoveToNextPage, Move::NextPage, false},
+    {QKeySequence::SelectNextPage, Move::NextPage, true},
+    {QKeySequence::MoveToPreviousPage, Move::PreviousPage, false},
+    {QKeySequence::SelectPreviousPage, Move::PreviousPage, true},
+};
+
+struct KeyErase {
+    QKeySequence::StandardKey key;
+    Move move; // what goes when nothing is selected
+};
+
+constexpr KeyErase keyErases[] = {
+    {QKeySequence::Delete, Move::NextChar},
+    {QKeySequence::DeleteEndOfWord, Move::NextWord},
+    {QKeySequence::DeleteStartOfWord, Move::PreviousWord},
+};
+
+bool isVertical(Move move)
+{
+    return move == Move::NextLine || move == Move::PreviousLine || move == Move::NextPage ||
+           move == Move::PreviousPage;
+}
+
+// How much text around the cursor an input method gets in a long block.
+constexpr int surroundingLength = 1024;
+
+} // namespace
+
+ArticleBox::ArticleBox(QWidget *parent) : QTextEdit(parent)
+{
+    setAcceptRichText(false);
+    layout_ = new ArticleLayout(document());
+    document()->setDocumentLayout(layout_);
+    // The caret blinks on the text control's timer; in a long block the control does not know
+    // where the caret is, so the box repaints it.
+    for (QObject *child : children())
+        if (child->inherits("QWidgetTextControl"))
+            child->installEventFilter(this);
+    connect(this, &QTextEdit::cursorPositionChanged, this, &ArticleBox::caretMoved);
+    connect(this, &QTextEdit::selectionChanged, this, [this] {
+        if (cursorInLongBlock())
+            viewport()->update();
+    });
+    connect(document(), &QTextDocument::contentsChanged, this, &ArticleBox::prepareView);
+}
+
+bool ArticleBox::cursorInLongBlock() const
+{
+    return layout_->hasLongBlocks() && ArticleLayout::isLong(textCursor().block());
+}
+
+// The caret in viewport coordinates, as wide as the box: the pre-edit text may move it.
+QRectF ArticleBox::caretRect() const
+{
+    const QRectF caret = layout_->cursorRect(textCursor().position());
+    return {0, caret.top() - verticalScrollBar()->value(), qreal(viewport()->width()),
+            caret.height()};
+}
+
+bool ArticleBox::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Timer && cursorInLongBlock())
+        viewport()->update(caretRect().toAlignedRect());
+    return QTextEdit::eventFilter(watched, event);
+}
+
+void ArticleBox::caretMoved()
+{
+    if (!movingVertically_)
+        preferredX_ = -1;
+    if (!cursorInLongBlock())
+        return;
+    viewport()->update();
+    if (!std::exchange(caretToShow_, true))
+        QMetaObject::invokeMethod(this, &ArticleBox::ensureCaretVisible, Qt::QueuedConnection);
+}
+
+void ArticleBox::ensureCaretVisible()
+{
+    if (!std::exchange(caretToShow_, false) || !cursorInLongBlock())
+        return;
+    const QRectF caret = layout_->cursorRect(textCursor().position());
+    layout_->flushSize();
+    QScrollBar *bar = verticalScrollBar();
+    const int height = viewport()->height();
+    if (caret.top() < bar->value())
+        bar->setValue(int(std::floor(caret.top())));
+    else if (caret.bottom() > bar->value() + height)
+        bar->setValue(int(std::ceil(caret.bottom())) - height);
+    prepareView();
+}
+
+// Lays out what the view shows before it is painted; where that changes the height of text above
+// the view, scrolls by as much so that the same text stays in view.
+void ArticleBox::prepareView()
+{
+    if (preparing_)
+        return;
+    const QScopedValueRollback guard(preparing_, true);
+    QScrollBar *bar = verticalScrollBar();
+    layout_->setViewTop(bar->value());
+    const qreal grown = layout_->prepare(bar->value(), bar->value() + viewport()->height());
+    if (grown != 0)
+        bar->setValue(bar->value() + qRound(grown));
+    layout_->setViewTop(bar->value());
+}
+
+void ArticleBox::scrollContentsBy(int dx, int dy)
+{
+    QTextEdit::scrollContentsBy(dx, dy);
+    layout_->setViewTop(verticalScrollBar()->value());
+    prepareView();
+}
+
+void ArticleBox::resizeEvent(QResizeEvent *event)
+{
+    QTextEdit::resizeEvent(event);
+    prepareView();
+}
+
+int ArticleBox::linesPerPage() const
+{
+    const qreal line = layout_->cursorRect(textCursor().position()).height();
+    return std::max(1, int(viewport()->height() / std::max<qreal>(line, 1)) - 1);
+}
+
+bool ArticleBox::moveByLayout(QKeyEvent *event)
+{
+    if (!layout_->hasLongBlocks())
+        return false;
+    const bool inLong = cursorInLongBlock();
+    QTextCursor cursor = textCursor();
+    const int position = cursor.position();
+    auto target = [&](Move move) {
+        switch (move) {
+        case Move::NextChar:
+            return layout_->nextPosition(position, QTextLayout::SkipCharacters);
+        case Move::PreviousChar:
+            return layout_->previousPosition(position, QTextLayout::SkipCharacters);
+        case Move::NextWord:
+            return layout_->nextPosition(position, QTextLayout::SkipWords);
+        case Move::PreviousWord:
+            return layout_->previousPosition(position, QTextLayout::SkipWords);
+        case Move::LineStart:
+            return layout_->lineStart(position);
+        case Move::LineEnd:
+            return layout_->lineEnd(position);
+        default:
+            break;
+        }
+        if (preferredX_ < 0)
+            preferredX_ = layout_->cursorRect(position).x();
+        const int lines = move == Move::NextLine       ? 1
+                          : move == Move::PreviousLine ? -1
+                          : move == Move::NextPage     ? linesPerPage()
+                                                       : -linesPerPage();
+        return layout_->verticalMove(position, preferredX_, lines);
+    };
+
+    for (const KeyErase &erase : keyErases) {
+        if (!inLong || !event->matches(erase.key))
+            continue;
+        if (isReadOnly())
+            return false;
+        if (!cursor.hasSelection())
+            cursor.setPosition(target(erase.move), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        setTextCursor(cursor);
+        return true;
+    }
+    for (const KeyMove &key : keyMoves) {
+        if (!event->matches(key.key))
+            continue;
+        const bool vertical = isVertical(key.move);
+        if (!inLong && !vertical)
+            return false;
+        const int to = target(key.move);
+        {
+            const QScopedValueRollback keepX(movingVertically_, vertical);
+            cursor.setPosition(to, key.select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+            setTextCursor(cursor);
+        }
+        if (key.move == Move::NextPage || key.move == Move::PreviousPage) {
+            QScrollBar *bar = verticalScrollBar();
+            const int page = viewport()->height();
+            bar->setValue(bar->value() + (key.move == Move::NextPage ? page : -page));
+        }
+        caretToShow_ = true;
+        return true;
+    }
+    return false;
+}
+
+void ArticleBox::keyPressEvent(QKeyEvent *event)
+{
+    if (moveByLayout(event))
+        event->accept();
+    else
+        QTextEdit::keyPressEvent(event);
+    ensureCaretVisible();
+}
+
+void ArticleBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    QTextEdit::inputMethodEvent(event);
+    ensureCaretVisible();
+}
+
+QVariant ArticleBox::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (!cursorInLongBlock())
+        return QTextEdit::inputMethodQuery(query);
+    const QTextCursor cursor = textCursor();
+    const QPoint offset =
+        viewport()->pos() - QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const QTextBlock block = cursor.block();
+    const int blockStart = block.position();
+    const int blockEnd = blockStart + block.length() - 1;
+    const int start = std::max(blockStart, cursor.position() - surroundingLength);
+    const int end = std::min(blockEnd, cursor.position() + surroundingLength);
+    auto textBetween = [this](int from, int to) {
+        QTextCursor range(document());
+        range.setPosition(from);
+        range.setPosition(to, QTextCursor::KeepAnchor);
+        return range.selectedText();
+    };
+    switch (query) {
+    case Qt::ImCursorRectangle:
+        return layout_->cursorRect(cursor.position()).toAlignedRect().translated(offset);
+    case Qt::ImAnchorRectangle:
+        return layout_->cursorRect(cursor.anchor()).toAlignedRect().translated(offset);
+    // The whole block would be millions of characters on every query: the text around the
+    // cursor does.
+    case Qt::ImSurroundingText:
+        return textBetween(start, end);
+    case Qt::ImCursorPosition:
+        return cursor.position() - start;
+    case Qt::ImAnchorPosition:
+        return std::clamp(cursor.anchor(), start, end) - start;
+    case Qt::ImTextBeforeCursor:
+        return textBetween(start, cursor.position());
+    case Qt::ImTextAfterCursor:
+        return textBetween(cursor.position(), end);
+    default:
+        return QTextEdit::inputMethodQuery(query);
+    }
+}
+
+void ArticleBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QTextCursor at = cursorForPosition(event->position().toPoint());
+    if (event->button() != Qt::LeftButton || !ArticleLayout::isLong(at.block())) {
+        QTextEdit::mouseDoubleClickEvent(event);
+        return;
+    }
+    const auto [start, end] = layout_->wordAt(at.position());
+    QTextCursor word = textCursor();
+    word.setPosition(start);
+    word.setPosition(end, QTextCursor::KeepAnchor);
+    setTextCursor(word);
+    event->accept();
+    ensureCaretVisible();
+}
+
+// The text control shows where a drop would go only where it can place the cursor.
+void ArticleBox::dragMoveEvent(QDragMoveEvent *event)
+{
+    QTextEdit::dragMoveEvent(event);
+    if (layout_->hasLongBlocks())
+        viewport()->update();
+}
+
+} // namespace tavrinel

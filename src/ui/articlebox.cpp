@@ -2,9 +2,11 @@
 
 #include "articlelayout.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -90,9 +92,12 @@ ArticleBox::ArticleBox(QWidget *parent) : QTextEdit(parent)
     document()->setDocumentLayout(layout_);
     // The caret blinks on the text control's timer; in a long block the control does not know
     // where the caret is, so the box repaints it.
-    for (QObject *child : children())
-        if (child->inherits("QWidgetTextControl"))
-            child->installEventFilter(this);
+    for (QObject *child : children()) {
+        if (child->inherits("QWidgetTextControl")) {
+            control_ = child;
+            control_->installEventFilter(this);
+        }
+    }
     connect(this, &QTextEdit::cursorPositionChanged, this, &ArticleBox::caretMoved);
     connect(this, &QTextEdit::selectionChanged, this, [this] {
         if (cursorInLongBlock())
@@ -114,17 +119,92 @@ QRectF ArticleBox::caretRect() const
             caret.height()};
 }
 
+// The text control blinks its cursor by repainting where it would be, which in a long block means
+// laying out the whole block: there the box blinks the caret instead.
 bool ArticleBox::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Timer && cursorInLongBlock())
-        viewport()->update(caretRect().toAlignedRect());
+    if (watched == control_ && event->type() == QEvent::Timer && cursorInLongBlock())
+        return true;
     return QTextEdit::eventFilter(watched, event);
+}
+
+void ArticleBox::showCaret(bool shown)
+{
+    caretShown_ = shown;
+    const bool inLong = cursorInLongBlock();
+    layout_->setCaret(inLong ? textCursor().position() : -1, inLong && shown && hasFocus());
+    if (inLong)
+        viewport()->update(caretRect().toAlignedRect());
+}
+
+void ArticleBox::restartBlink()
+{
+    const int flashTime = QGuiApplication::styleHints()->cursorFlashTime();
+    if (cursorInLongBlock() && hasFocus() && !isReadOnly() && flashTime >= 2)
+        blink_.start(flashTime / 2, this);
+    else
+        blink_.stop();
+    showCaret(true);
+}
+
+void ArticleBox::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != blink_.timerId()) {
+        QTextEdit::timerEvent(event);
+        return;
+    }
+    if (!cursorInLongBlock()) {
+        blink_.stop();
+        return;
+    }
+    showCaret(!caretShown_);
+}
+
+// On a change of focus the text control repaints the selection and the cursor where it finds them
+// in the block's layout, which in a long block means analysing the whole block. While the cursor
+// is in a long block the control keeps believing it has the focus, and the box shows the focus
+// itself; once the cursor is out of long blocks the control learns the truth (syncControlFocus).
+void ArticleBox::focusInEvent(QFocusEvent *event)
+{
+    if (cursorInLongBlock() && controlFocused_) {
+        QAbstractScrollArea::focusInEvent(event);
+    } else {
+        QTextEdit::focusInEvent(event);
+        controlFocused_ = true;
+    }
+    restartBlink();
+}
+
+void ArticleBox::focusOutEvent(QFocusEvent *event)
+{
+    if (cursorInLongBlock()) {
+        QAbstractScrollArea::focusOutEvent(event);
+    } else {
+        QTextEdit::focusOutEvent(event);
+        controlFocused_ = false;
+    }
+    blink_.stop();
+    showCaret(false);
+}
+
+void ArticleBox::syncControlFocus()
+{
+    if (cursorInLongBlock() || controlFocused_ == hasFocus())
+        return;
+    QFocusEvent event(hasFocus() ? QEvent::FocusIn : QEvent::FocusOut, Qt::OtherFocusReason);
+    if (hasFocus())
+        QTextEdit::focusInEvent(&event);
+    else
+        QTextEdit::focusOutEvent(&event);
+    controlFocused_ = hasFocus();
 }
 
 void ArticleBox::caretMoved()
 {
     if (!movingVertically_)
         preferredX_ = -1;
+    syncControlFocus();
+    restartBlink();
     if (!cursorInLongBlock())
         return;
     viewport()->update();
@@ -214,17 +294,6 @@ bool ArticleBox::moveByLayout(QKeyEvent *event)
         return layout_->verticalMove(position, preferredX_, lines);
     };
 
-    for (const KeyErase &erase : keyErases) {
-        if (!inLong || !event->matches(erase.key))
-            continue;
-        if (isReadOnly())
-            return false;
-        if (!cursor.hasSelection())
-            cursor.setPosition(target(erase.move), QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-        setTextCursor(cursor);
-        return true;
-    }
     for (const KeyMove &key : keyMoves) {
         if (!event->matches(key.key))
             continue;
@@ -248,9 +317,88 @@ bool ArticleBox::moveByLayout(QKeyEvent *event)
     return false;
 }
 
+// Text a key types, as the text control takes it: printable, and no shortcut (AltGr, which is
+// Ctrl+Alt on some systems, types).
+bool isTyped(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    const QChar c = text.front();
+    if (c.category() == QChar::Other_Format)
+        return true;
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ShiftModifier | Qt::ControlModifier))
+        return false;
+    return c.isPrint() || c.category() == QChar::Other_PrivateUse ||
+           (c.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate());
+}
+
+// Typing and erasing in a long block, done here because the text control would look for the
+// cursor's line in the block's own layout after each of them, analysing the whole block. The
+// edit goes through a copy of the control's cursor, which the document moves along with it; an
+// edit block keeps the copy from doing the same. A run of typing, or of erasing, is joined into
+// one step to undo, as the control's are.
+bool ArticleBox::editInLongBlock(QKeyEvent *event)
+{
+    if (!cursorInLongBlock() || isReadOnly())
+        return false;
+    Edit kind = Edit::None;
+    Move erase = Move::NextChar;
+    const bool backspace = event->key() == Qt::Key_Backspace &&
+                           !(event->modifiers() & ~(Qt::ShiftModifier | Qt::GroupSwitchModifier));
+    if (backspace) {
+        kind = Edit::Erasing;
+        erase = Move::PreviousChar;
+    } else if (const auto found =
+                   std::find_if(std::cbegin(keyErases), std::cend(keyErases),
+                                [event](const KeyErase &e) { return event->matches(e.key); });
+               found != std::cend(keyErases)) {
+        erase = found->move;
+    } else if (isTyped(event)) {
+        kind = Edit::Typing;
+    } else {
+        return false;
+    }
+
+    QTextCursor cursor = textCursor();
+    const bool join = kind != Edit::None && kind == lastEdit_ && !cursor.hasSelection() &&
+                      cursor.position() == editPosition_ &&
+                      document()->revision() == editRevision_ &&
+                      document()->availableUndoSteps() == editUndoSteps_;
+    if (join)
+        cursor.joinPreviousEditBlock();
+    else
+        cursor.beginEditBlock();
+    if (kind == Edit::Typing) {
+        cursor.insertText(event->text());
+    } else {
+        if (!cursor.hasSelection()) {
+            const int position = cursor.position();
+            const int to = erase == Move::PreviousChar
+                               ? layout_->previousPosition(position, QTextLayout::SkipCharacters)
+                           : erase == Move::NextChar
+                               ? layout_->nextPosition(position, QTextLayout::SkipCharacters)
+                           : erase == Move::NextWord
+                               ? layout_->nextPosition(position, QTextLayout::SkipWords)
+                               : layout_->previousPosition(position, QTextLayout::SkipWords);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+        }
+        cursor.removeSelectedText();
+    }
+    cursor.endEditBlock();
+    lastEdit_ = kind;
+    editPosition_ = cursor.position();
+    editRevision_ = document()->revision();
+    editUndoSteps_ = document()->availableUndoSteps();
+    caretToShow_ = true;
+    restartBlink();
+    return true;
+}
+
 void ArticleBox::keyPressEvent(QKeyEvent *event)
 {
-    if (moveByLayout(event))
+    if (editInLongBlock(event) || moveByLayout(event))
         event->accept();
     else
         QTextEdit::keyPressEvent(event);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBasicTimer>
 #include <QTextEdit>
 
 namespace tavrinel
@@ -30,12 +31,19 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
     bool cursorInLongBlock() const;
+    bool editInLongBlock(QKeyEvent *event);
     bool moveByLayout(QKeyEvent *event);
+    void restartBlink();
+    void syncControlFocus();
+    void showCaret(bool shown);
     int linesPerPage() const;
     QRectF caretRect() const;
     void caretMoved();
@@ -43,10 +51,22 @@ private:
     void prepareView();
 
     ArticleLayout *layout_ = nullptr;
+    QObject *control_ = nullptr; // the text control, whose caret blinks outside long blocks
     qreal preferredX_ = -1;
     bool movingVertically_ = false;
     bool caretToShow_ = false;
     bool preparing_ = false;
+    // The caret of a long block blinks here, not in the text control.
+    QBasicTimer blink_;
+    bool caretShown_ = false;
+    bool controlFocused_ = false; // what the text control believes
+    // Where the last typing or erasing in a long block left the text, to make a run of them one
+    // step to undo as the text control does.
+    enum class Edit { None, Typing, Erasing };
+    Edit lastEdit_ = Edit::None;
+    int editPosition_ = -1;
+    int editRevision_ = -1;
+    int editUndoSteps_ = -1;
 };
 
 } // namespace tavrinel

@@ -58,6 +58,12 @@ void ArticleLayout::setViewTop(qreal y)
     viewTop_ = y;
 }
 
+void ArticleLayout::setCaret(int position, bool shown)
+{
+    caret_ = position;
+    caretShown_ = shown;
+}
+
 int ArticleLayout::pageCount() const
 {
     return 1;
@@ -94,13 +100,16 @@ QRectF ArticleLayout::blockBoundingRect(const QTextBlock &block) const
     return {0, pieceTop(index), documentSize().width(), pieces_[index].height};
 }
 
-// The document's text between two positions, as the document holds it.
+// The document's text between two positions, as the document holds it. Not through a text
+// cursor: placing one in a long block has the block's own layout analyse the whole block.
 QString ArticleLayout::text(int from, int to) const
 {
-    QTextCursor cursor(document());
-    cursor.setPosition(from);
-    cursor.setPosition(to, QTextCursor::KeepAnchor);
-    return cursor.selectedText();
+    if (!raw_.isNull())
+        return raw_.mid(from, to - from);
+    QString text(to - from, Qt::Uninitialized);
+    for (int i = from; i < to; ++i)
+        text[i - from] = document()->characterAt(i);
+    return text;
 }
 
 // Where to cut a long block near target, within (from, to): at the line break opportunity
@@ -150,6 +159,10 @@ qreal ArticleLayout::estimateHeight(QStringView text) const
 // a cut).
 std::vector<ArticleLayout::Piece> ArticleLayout::buildPieces(int from, int to) const
 {
+    // Much text at once (a paste, a new width) is read from the document in one go.
+    const bool bulk = raw_.isNull() && to - from > 65536;
+    if (bulk)
+        raw_ = document()->toRawText();
     std::vector<Piece> pieces;
     for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() <= to;
          block = block.next()) {
@@ -163,8 +176,11 @@ std::vector<ArticleLayout::Piece> ArticleLayout::buildPieces(int from, int to) c
             piece.height = estimateHeight(text(position, position + length));
             pieces.push_back(std::move(piece));
         };
+        // A long block's own layout must stay empty: the text cursor looks there for the
+        // cursor's line, and lines left from when the block was short would have it work
+        // through the whole block on every move.
+        block.clearLayout();
         if (!isLong(block)) {
-            block.clearLayout();
             add(block.position(), block.length() - 1, true);
             continue;
         }
@@ -176,6 +192,8 @@ std::vector<ArticleLayout::Piece> ArticleLayout::buildPieces(int from, int to) c
         }
         add(position, end - position, false);
     }
+    if (bulk)
+        raw_ = QString();
     return pieces;
 }
 
@@ -267,9 +285,12 @@ void ArticleLayout::documentChanged(int from, int charsRemoved, int charsAdded)
             advances_.clear();
         font_ = document()->defaultFont();
         invalidate(0, all);
-        if (length == length_)
+        if (length == length_) {
+            raw_ = document()->toRawText();
             for (Piece &piece : pieces_)
                 piece.height = estimateHeight(text(piece.position, piece.end()));
+            raw_ = QString();
+        }
     }
     const bool addsUp =
         length_ - charsRemoved + charsAdded == length && from >= 0 && from + charsAdded <= length;
@@ -470,12 +491,24 @@ void ArticleLayout::draw(QPainter *painter, const PaintContext &context)
         const bool lastInBlock =
             i + 1 == int(pieces_.size()) || pieces_[i + 1].position > piece.end();
         const int end = lastInBlock ? piece.end() + 1 : piece.end();
-        int cursor = context.cursorPosition;
-        if (cursor < -1 && !layout->preeditAreaText().isEmpty())
+        auto inPiece = [&](int position) {
+            return position >= piece.position && position < end;
+        };
+        const int cursor = context.cursorPosition;
+        if (cursor < -1 && !layout->preeditAreaText().isEmpty()) {
             layout->drawCursor(painter, at, layout->preeditAreaPosition() - (cursor + 2),
                                cursorWidth);
-        else if (cursor >= piece.position && cursor < end)
-            layout->drawCursor(painter, at, cursor - piece.position, cursorWidth);
+        } else if (piece.wholeBlock) {
+            if (inPiece(cursor))
+                layout->drawCursor(painter, at, cursor - piece.position, cursorWidth);
+        } else {
+            // In a long block the box blinks the caret; the text control's cursor elsewhere is
+            // where a drop would go.
+            if (inPiece(cursor) && cursor != caret_)
+                layout->drawCursor(painter, at, cursor - piece.position, cursorWidth);
+            if (caretShown_ && inPiece(caret_))
+                layout->drawCursor(painter, at, caret_ - piece.position, cursorWidth);
+        }
         y += piece.height;
     }
     // The scroll bars follow once the painting is over.

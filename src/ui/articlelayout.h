@@ -42,6 +42,9 @@ public:
     static bool isLong(const QTextBlock &block);
     bool hasLongBlocks() const;
     void setViewTop(qreal y);
+    // The caret the box blinks in a long block: where it is (-1 outside long blocks) and
+    // whether it shows.
+    void setCaret(int position, bool shown);
     // Lays out the pieces between the two heights and returns by how much the pieces above top
     // grew, which the view scrolls by to keep showing the same text.
     qreal prepare(qreal top, qreal bottom);
@@ -100,11 +103,14 @@ private:
     mutable std::vector<qreal> tops_; // tops_[i]: y of piece i; the last entry: the bottom
     mutable bool topsValid_ = false;
     mutable bool sizeChanged_ = false;
+    mutable QString raw_;                 // the document's text while much of it is read
     mutable std::vector<float> advances_; // per UTF-16 unit, for the estimates
     mutable qreal lineHeight_ = 0;
     int length_ = 0;
     int longBlocks_ = 0;
     qreal viewTop_ = 0;
+    int caret_ = -1;
+    bool caretShown_ = false;
     qreal width_ = 0;
     QFont font_;
 };

@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyleHints>
@@ -398,10 +399,17 @@ bool ArticleBox::editInLongBlock(QKeyEvent *event)
 
 void ArticleBox::keyPressEvent(QKeyEvent *event)
 {
-    if (editInLongBlock(event) || moveByLayout(event))
+    // After pasting, the text control would place the cursor through the block's own layout.
+    if (event->matches(QKeySequence::Paste) && !isReadOnly()) {
+        paste();
+        if (!cursorInLongBlock())
+            ensureCursorVisible();
         event->accept();
-    else
+    } else if (editInLongBlock(event) || moveByLayout(event)) {
+        event->accept();
+    } else {
         QTextEdit::keyPressEvent(event);
+    }
     ensureCaretVisible();
 }
 
@@ -465,6 +473,27 @@ void ArticleBox::mouseDoubleClickEvent(QMouseEvent *event)
     setTextCursor(word);
     event->accept();
     ensureCaretVisible();
+}
+
+// Pasted or dropped text. The text control would first build a document of its own from it and
+// then place the cursor in both; text that is or goes into a long block is inserted here instead,
+// with the same line breaks (CR LF, a lone CR and a lone LF each make one) and as one step to
+// undo.
+void ArticleBox::insertFromMimeData(const QMimeData *source)
+{
+    const QString text = source && !isReadOnly() && source->hasText() ? source->text() : QString();
+    if (text.size() <= ArticleLayout::longBlockLength && !cursorInLongBlock()) {
+        QTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.insertText(text);
+    cursor.endEditBlock();
+    lastEdit_ = Edit::None;
+    caretToShow_ = true;
+    if (!cursorInLongBlock())
+        ensureCursorVisible();
 }
 
 // The text control shows where a drop would go only where it can place the cursor.

@@ -31,6 +31,7 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void timerEvent(QTimerEvent *event) override;

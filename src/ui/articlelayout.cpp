@@ -21,9 +21,9 @@ namespace
 // A piece of a long block: about pieceLength characters, never more than maxPieceLength; a piece
 // that an edit leaves shorter than minPieceLength joins its neighbour. Laying out 16 000
 // characters takes a few milliseconds.
-constexpr int pieceLength = 8192;
-constexpr int minPieceLength = 2048;
-constexpr int maxPieceLength = 16384;
+constexpr int pieceLength = 4096;
+constexpr int minPieceLength = 1024;
+constexpr int maxPieceLength = 8192;
 // How far from the wanted place a cut looks for a line break opportunity.
 constexpr int cutWindow = 512;
 // Laid-out pieces of long blocks kept with their glyphs; about 1 MB each.

@@ -20,8 +20,9 @@ namespace
 // two kinds of article the box must be as quick with.
 QString article(qsizetype characters, bool oneLine)
 {
-    const QString sentence = u"Tavrinel 把文章切成网页段落. 每一段都包在标签之中! Is that all? Yes; "
-                             "it is. 中文的句号。不算断句，全角标点也一样。"_s;
+    const QString sentence =
+        u"Tavrinel 把文章切成网页段落. 每一段都包在标签之中! Is that all? Yes; "
+        "it is. 中文的句号。不算断句，全角标点也一样。"_s;
     QString text = sentence.repeated(characters / sentence.size() + 1).left(characters);
     if (oneLine)
         return text;

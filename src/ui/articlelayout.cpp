@@ -112,18 +112,21 @@ QString ArticleLayout::text(int from, int to) const
     return text;
 }
 
-// Where to cut a long block near target, within (from, to): at the line break opportunity
-// nearest before it, else after it, else at a grapheme boundary, so that a cut never splits a
+// Where to cut a long block near target, within (from, to): at the start of a sentence nearest
+// before it, else after it, else likewise at a line break opportunity or a grapheme boundary. The
+// piece's last line then ends with a sentence where the text has any, and a cut never splits a
 // word, a surrogate pair or a character from its accents where the text allows.
 int ArticleLayout::cutNear(int target, int from, int to) const
 {
     const int windowStart = std::max(from, target - cutWindow);
     const int windowEnd = std::min(to, target + cutWindow);
     const QString window = text(windowStart, windowEnd);
-    for (const auto type : {QTextBoundaryFinder::Line, QTextBoundaryFinder::Grapheme}) {
+    for (const auto type : {QTextBoundaryFinder::Sentence, QTextBoundaryFinder::Line,
+                            QTextBoundaryFinder::Grapheme}) {
         QTextBoundaryFinder finder(type, window);
         finder.setPosition(target - windowStart);
-        int before = finder.isAtBoundary() ? finder.position() : finder.toPreviousBoundary();
+        const qsizetype before =
+            finder.isAtBoundary() ? finder.position() : finder.toPreviousBoundary();
         if (before > 0 && before < window.size())
             return windowStart + int(before);
         finder.setPosition(target - windowStart);

@@ -311,22 +311,37 @@ void ArticleLayout::documentChanged(int from, int charsRemoved, int charsAdded)
         const int start = pieces_[first].position;
         const int end = pieces_[last].end() + delta;
         const qreal oldHeight = pieces_[first].height;
+        const bool wasShown = pieces_[first].exact;
         std::vector<Piece> pieces = buildPieces(start, end);
-        if (first == last && pieces.size() == 1)
+        const bool onePiece = first == last && pieces.size() == 1;
+        if (onePiece)
             pieces.front().height = oldHeight; // a good guess until it is laid out
         for (std::size_t i = last + 1; i < pieces_.size(); ++i)
             pieces_[i].position += delta;
         replacePieces(first, last, std::move(pieces));
         normalizeBlockAt(start);
         normalizeBlockAt(end);
+        // An edit within a piece on view that keeps its height repaints just that piece.
+        if (onePiece && wasShown && pieceAt(start) == first && pieces_[first].position == start) {
+            layOut(first);
+            if (pieces_[first].height == oldHeight) {
+                finishChange(QRectF(0, pieceTop(first), qreal(INT_MAX), oldHeight));
+                return;
+            }
+        }
     }
-    length_ = length;
+    finishChange(QRectF(0, 0, qreal(INT_MAX), qreal(INT_MAX)));
+}
+
+void ArticleLayout::finishChange(const QRectF &dirty)
+{
+    length_ = document()->characterCount();
     longBlocks_ = int(std::count_if(pieces_.cbegin(), pieces_.cend(),
                                     [](const Piece &piece) { return !piece.wholeBlock; }));
     topsValid_ = false;
     sizeChanged_ = false;
     emit documentSizeChanged(documentSize());
-    emit update(QRectF(0, 0, qreal(INT_MAX), qreal(INT_MAX)));
+    emit update(dirty);
 }
 
 int ArticleLayout::pieceAt(int position) const

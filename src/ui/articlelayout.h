@@ -88,6 +88,7 @@ private:
     void invalidate(int first, int last);
     void replacePieces(int first, int last, std::vector<Piece> pieces);
     void normalizeBlockAt(int position);
+    void finishChange(const QRectF &dirty);
     bool sameStructure(int first, int last) const;
 
     int pieceAt(int position) const;

@@ -2,6 +2,7 @@
 
 #include "articlelayout.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -79,6 +80,23 @@ bool isVertical(Move move)
 {
     return move == Move::NextLine || move == Move::PreviousLine || move == Move::NextPage ||
            move == Move::PreviousPage;
+}
+
+// Text a key types, as the text control takes it: printable, and no shortcut (AltGr, which is
+// Ctrl+Alt on some systems, types).
+bool isTyped(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    const QChar c = text.front();
+    if (c.category() == QChar::Other_Format)
+        return true;
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ShiftModifier | Qt::ControlModifier))
+        return false;
+    return c.isPrint() || c.category() == QChar::Other_PrivateUse ||
+           (c.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate());
 }
 
 // How much text around the cursor an input method gets in a long block.
@@ -307,6 +325,8 @@ bool ArticleBox::moveByLayout(QKeyEvent *event)
             cursor.setPosition(to, key.select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
             setTextCursor(cursor);
         }
+        if (key.select)
+            offerSelection();
         if (key.move == Move::NextPage || key.move == Move::PreviousPage) {
             QScrollBar *bar = verticalScrollBar();
             const int page = viewport()->height();
@@ -316,23 +336,6 @@ bool ArticleBox::moveByLayout(QKeyEvent *event)
         return true;
     }
     return false;
-}
-
-// Text a key types, as the text control takes it: printable, and no shortcut (AltGr, which is
-// Ctrl+Alt on some systems, types).
-bool isTyped(const QKeyEvent *event)
-{
-    const QString text = event->text();
-    if (text.isEmpty())
-        return false;
-    const QChar c = text.front();
-    if (c.category() == QChar::Other_Format)
-        return true;
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ShiftModifier | Qt::ControlModifier))
-        return false;
-    return c.isPrint() || c.category() == QChar::Other_PrivateUse ||
-           (c.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate());
 }
 
 // Typing and erasing in a long block, done here because the text control would look for the
@@ -471,6 +474,7 @@ void ArticleBox::mouseDoubleClickEvent(QMouseEvent *event)
     word.setPosition(start);
     word.setPosition(end, QTextCursor::KeepAnchor);
     setTextCursor(word);
+    offerSelection();
     event->accept();
     ensureCaretVisible();
 }
@@ -494,6 +498,14 @@ void ArticleBox::insertFromMimeData(const QMimeData *source)
     caretToShow_ = true;
     if (!cursorInLongBlock())
         ensureCursorVisible();
+}
+
+// What the text control offers as the X11 primary selection when it selects.
+void ArticleBox::offerSelection()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (textCursor().hasSelection() && clipboard->supportsSelection())
+        clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
 }
 
 // The text control shows where a drop would go only where it can place the cursor.

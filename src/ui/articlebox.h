@@ -42,6 +42,7 @@ private:
     bool cursorInLongBlock() const;
     bool editInLongBlock(QKeyEvent *event);
     bool moveByLayout(QKeyEvent *event);
+    void offerSelection();
     void restartBlink();
     void syncControlFocus();
     void showCaret(bool shown);

@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScopedValueRollback>
@@ -416,10 +417,53 @@ void ArticleBox::keyPressEvent(QKeyEvent *event)
     ensureCaretVisible();
 }
 
+// The input method in a long block: the text control would keep the pre-edit text in the block's
+// layout and so have Qt analyse the whole block at every key of the composition. The box inserts
+// the committed text itself, as one step to undo, and has its layout show the pre-edit text.
 void ArticleBox::inputMethodEvent(QInputMethodEvent *event)
 {
-    QTextEdit::inputMethodEvent(event);
+    const auto attributes = event->attributes();
+    const bool selects = std::any_of(attributes.cbegin(), attributes.cend(), [](const auto &a) {
+        return a.type == QInputMethodEvent::Selection;
+    });
+    if (!cursorInLongBlock() || isReadOnly() || selects) {
+        layout_->setPreedit(-1, QString(), {}, 0);
+        QTextEdit::inputMethodEvent(event);
+        ensureCaretVisible();
+        return;
+    }
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    if (!event->commitString().isEmpty() || event->preeditString() != layout_->preeditText() ||
+        event->replacementLength() > 0)
+        cursor.removeSelectedText();
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+        QTextCursor replaced = cursor;
+        replaced.setPosition(cursor.position() + event->replacementStart());
+        replaced.setPosition(replaced.position() + event->replacementLength(),
+                             QTextCursor::KeepAnchor);
+        replaced.insertText(event->commitString());
+    }
+    cursor.endEditBlock();
+
+    int preeditCursor = int(event->preeditString().size());
+    QList<QTextLayout::FormatRange> formats;
+    for (const QInputMethodEvent::Attribute &attribute : attributes) {
+        if (attribute.type == QInputMethodEvent::Cursor) {
+            preeditCursor = attribute.start;
+        } else if (attribute.type == QInputMethodEvent::TextFormat) {
+            QTextCharFormat format = textCursor().charFormat();
+            format.merge(qvariant_cast<QTextFormat>(attribute.value).toCharFormat());
+            formats.append({attribute.start, attribute.length, format});
+        }
+    }
+    layout_->setPreedit(textCursor().position(), event->preeditString(), formats, preeditCursor);
+    lastEdit_ = Edit::None;
+    caretToShow_ = true;
+    restartBlink();
     ensureCaretVisible();
+    updateMicroFocus();
+    event->accept();
 }
 
 QVariant ArticleBox::inputMethodQuery(Qt::InputMethodQuery query) const

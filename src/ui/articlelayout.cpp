@@ -390,27 +390,48 @@ QTextLayout *ArticleLayout::layoutOf(int index) const
     return piece.layout.get();
 }
 
-// An input method's pre-edit text sits in the block's layout, where the text control put it; a
-// long block shows it in the piece it falls in.
+// In a long block the box keeps an input method's pre-edit text here (setPreedit); it shows in
+// the piece it falls in.
 void ArticleLayout::placePreedit(int index, QTextLayout &layout) const
 {
-    const Piece &piece = pieces_[index];
-    const QTextBlock block = document()->findBlock(piece.position);
-    const QTextLayout *blockLayout = block.layout();
-    if (blockLayout->preeditAreaText().isEmpty())
+    if (preeditAt_ < 0 || pieceAt(preeditAt_) != index)
         return;
-    const int at = block.position() + blockLayout->preeditAreaPosition();
-    if (pieceAt(at) != index)
-        return;
-    const int offset = piece.position - block.position();
-    layout.setPreeditArea(at - piece.position, blockLayout->preeditAreaText());
-    QList<QTextLayout::FormatRange> formats;
-    for (QTextLayout::FormatRange range : blockLayout->formats()) {
-        range.start -= offset;
-        if (range.start >= 0)
-            formats.append(range);
-    }
+    const int at = preeditAt_ - pieces_[index].position;
+    layout.setPreeditArea(at, preeditText_);
+    QList<QTextLayout::FormatRange> formats = preeditFormats_;
+    for (QTextLayout::FormatRange &range : formats)
+        range.start += at;
     layout.setFormats(formats);
+}
+
+void ArticleLayout::setPreedit(int position, const QString &text,
+                               const QList<QTextLayout::FormatRange> &formats, int cursor)
+{
+    for (const int at : {preeditAt_, position}) {
+        if (at >= 0 && at < length_) {
+            const int index = pieceAt(at);
+            if (!pieces_[index].wholeBlock)
+                invalidate(index, index);
+        }
+    }
+    preeditAt_ = text.isEmpty() ? -1 : position;
+    preeditText_ = text;
+    preeditFormats_ = formats;
+    preeditCursor_ = cursor;
+    emit update(QRectF(0, 0, qreal(INT_MAX), qreal(INT_MAX)));
+}
+
+QString ArticleLayout::preeditText() const
+{
+    return preeditText_;
+}
+
+// Where a position is in its piece's layout: past the pre-edit text's cursor when the position
+// holds the pre-edit text.
+int ArticleLayout::layoutOffset(int index, int position) const
+{
+    const int offset = position - pieces_[index].position;
+    return position == preeditAt_ && !pieces_[index].wholeBlock ? offset + preeditCursor_ : offset;
 }
 
 void ArticleLayout::layOut(int index) const
@@ -525,7 +546,7 @@ void ArticleLayout::draw(QPainter *painter, const PaintContext &context)
             if (inPiece(cursor) && cursor != caret_)
                 layout->drawCursor(painter, at, cursor - piece.position, cursorWidth);
             if (caretShown_ && inPiece(caret_))
-                layout->drawCursor(painter, at, caret_ - piece.position, cursorWidth);
+                layout->drawCursor(painter, at, layoutOffset(i, caret_), cursorWidth);
         }
         y += piece.height;
     }
@@ -539,7 +560,7 @@ ArticleLayout::LinePlace ArticleLayout::lineAt(int position) const
     const int index = pieceAt(position);
     layOut(index);
     const QTextLayout *layout = layoutOf(index);
-    const QTextLine line = layout->lineForTextPosition(position - pieces_[index].position);
+    const QTextLine line = layout->lineForTextPosition(layoutOffset(index, position));
     return {index, line.isValid() ? line.lineNumber() : layout->lineCount() - 1};
 }
 
@@ -568,7 +589,7 @@ QRectF ArticleLayout::cursorRect(int position) const
     const int cursorWidth = property("cursorWidth").isValid() ? property("cursorWidth").toInt() : 1;
     if (!line.isValid())
         return {0, pieceTop(place.piece), qreal(cursorWidth), lineHeight_};
-    const qreal x = line.cursorToX(position - pieces_[place.piece].position);
+    const qreal x = line.cursorToX(layoutOffset(place.piece, position));
     return {x, pieceTop(place.piece) + line.y(), qreal(cursorWidth), line.height()};
 }
 

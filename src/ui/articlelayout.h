@@ -51,6 +51,12 @@ public:
     // Tells the view of a new height once pieces were laid out.
     void flushSize();
 
+    // An input method's pre-edit text at a position of a long block, with its formats and its
+    // cursor, both relative to it; an empty text for none.
+    void setPreedit(int position, const QString &text,
+                    const QList<QTextLayout::FormatRange> &formats, int cursor);
+    QString preeditText() const;
+
     QRectF cursorRect(int position) const;
     int nextPosition(int position, QTextLayout::CursorMode mode) const;
     int previousPosition(int position, QTextLayout::CursorMode mode) const;
@@ -99,6 +105,7 @@ private:
     void dropFarLayouts(int keep) const;
     void placePreedit(int index, QTextLayout &layout) const;
     LinePlace lineAt(int position) const;
+    int layoutOffset(int index, int position) const;
 
     mutable std::vector<Piece> pieces_;
     mutable std::vector<qreal> tops_; // tops_[i]: y of piece i; the last entry: the bottom
@@ -111,6 +118,10 @@ private:
     int longBlocks_ = 0;
     qreal viewTop_ = 0;
     int caret_ = -1;
+    int preeditAt_ = -1;
+    QString preeditText_;
+    QList<QTextLayout::FormatRange> preeditFormats_;
+    int preeditCursor_ = 0;
     bool caretShown_ = false;
     qreal width_ = 0;
     QFont font_;

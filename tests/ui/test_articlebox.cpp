@@ -200,8 +200,8 @@ void TestArticleBox::inputMethod_data()
     typingAndUndo_data();
 }
 
-// An input method's pre-edit text shows in the box, where the committed text then stands, and
-// the commit lands at the cursor; the input method is told where the cursor is.
+// An input method's pre-edit text shows in the box just as the committed text then stands there,
+// and the commit lands at the cursor; the input method is told where the cursor is.
 void TestArticleBox::inputMethod()
 {
     QFETCH(QString, text);
@@ -211,15 +211,13 @@ void TestArticleBox::inputMethod()
 
     QInputMethodEvent preedit(u"中文"_s, {});
     QApplication::sendEvent(box(), &preedit);
-    QCOMPARE(box()->document()->findBlock(at).layout()->preeditAreaText(), u"中文"_s);
-    QCOMPARE(box()->toPlainText(), plainTextOfPasted(text));
+    QCOMPARE(box()->toPlainText(), plainTextOfPasted(text)); // not in the text yet
     QTest::qWait(20);
     const QImage composing = cursorLine();
 
     QInputMethodEvent commit;
     commit.setCommitString(u"中文"_s);
     QApplication::sendEvent(box(), &commit);
-    QCOMPARE(box()->document()->findBlock(at).layout()->preeditAreaText(), QString());
     QCOMPARE(box()->toPlainText(), plainTextOfPasted(text.left(at) + u"中文" + text.mid(at)));
     QCOMPARE(position(), at + 2);
     QTest::qWait(20);

@@ -19,14 +19,16 @@ namespace
 {
 
 // A piece of a long block: about pieceLength characters, never more than maxPieceLength; a piece
-// that an edit leaves shorter than minPieceLength joins its neighbour. Laying out 16 000
-// characters takes a few milliseconds.
+// that an edit leaves shorter than minPieceLength joins its neighbour. Laying out 4 096
+// characters takes about a millisecond, and a key press lays out one piece.
 constexpr int pieceLength = 4096;
 constexpr int minPieceLength = 1024;
 constexpr int maxPieceLength = 8192;
-// How far from the wanted place a cut looks for a line break opportunity.
+// How far from the wanted place a cut looks for the start of a sentence or a line break
+// opportunity.
 constexpr int cutWindow = 512;
-// Laid-out pieces of long blocks kept with their glyphs; about 1 MB each.
+// Laid-out pieces of long blocks kept with their glyphs (a few hundred kilobytes each); the
+// others keep only their height.
 constexpr int keptLayouts = 24;
 
 int blockEnd(const QTextBlock &block)

@@ -12,13 +12,15 @@ namespace tavrinel
 // The article box's document layout. Blocks up to longBlockLength characters are laid out whole
 // in their own QTextLayout, as a plain text edit does. A longer block (an article pasted as one
 // line) is laid out in pieces of a few thousand characters, each with a layout of its own, cut
-// where a line may break: an edit lays out again only the piece it falls in, and only pieces that
-// are looked at are laid out at all; the others take their height from their characters' widths
-// until they are. A piece ends its last line where it ends, so a long block shows a line that
-// ends a little early every few thousand characters; its text is untouched.
+// at the start of a sentence or where a line may break: an edit lays out again only the piece it
+// falls in, and only pieces that are looked at are laid out at all; the others take their height
+// from their characters' widths until they are. A piece ends its last line where it ends, so a
+// long block shows a line that ends a little early every few thousand characters; its text is
+// untouched.
 //
 // Qt's text control and cursor find a position's line in the block's own layout, which a long
-// block never gets (that would shape the whole block on every key). For a long block
+// block never gets (that would shape the whole block on every key; even finding no line there
+// analyses the whole block once after every change). For a long block
 // blockBoundingRect() is therefore the top left of the view (setViewTop()): the control's own
 // idea of the cursor rectangle then never scrolls, and the box (ArticleBox) takes cursor
 // rectangles, cursor movement and scrolling from the functions below instead.

@@ -1,5 +1,6 @@
 #include "checks/checks.h"
 #include "fakeprompt.h"
+#include "ui/articlebox.h"
 #include "ui/articletext.h"
 #include "ui/mainwindow.h"
 #include "ui/qtprompt.h"
@@ -68,7 +69,7 @@ void BenchWindow::initTestCase()
 
 void BenchWindow::boxTextAndCounts()
 {
-    QPlainTextEdit box;
+    tavrinel::ArticleBox box;
     box.setPlainText(article_);
     qint64 characters = 0;
     qint64 sentences = 0;

@@ -378,18 +378,20 @@ bool ArticleBox::editInLongBlock(QKeyEvent *event)
     if (kind == Edit::Typing) {
         cursor.insertText(event->text());
     } else {
-        if (!cursor.hasSelection()) {
+        if (cursor.hasSelection()) {
+            cursor.removeSelectedText();
+        } else if (erase == Move::PreviousChar) {
+            cursor.deletePreviousChar(); // one code point, as Backspace takes back an accent
+        } else {
             const int position = cursor.position();
-            const int to = erase == Move::PreviousChar
-                               ? layout_->previousPosition(position, QTextLayout::SkipCharacters)
-                           : erase == Move::NextChar
-                               ? layout_->nextPosition(position, QTextLayout::SkipCharacters)
-                           : erase == Move::NextWord
-                               ? layout_->nextPosition(position, QTextLayout::SkipWords)
-                               : layout_->previousPosition(position, QTextLayout::SkipWords);
-            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            cursor.setPosition(erase == Move::NextChar
+                                   ? layout_->nextPosition(position, QTextLayout::SkipCharacters)
+                               : erase == Move::NextWord
+                                   ? layout_->nextPosition(position, QTextLayout::SkipWords)
+                                   : layout_->previousPosition(position, QTextLayout::SkipWords),
+                               QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
         }
-        cursor.removeSelectedText();
     }
     cursor.endEditBlock();
     lastEdit_ = kind;

@@ -11,11 +11,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
-#include <QTextEdit>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;

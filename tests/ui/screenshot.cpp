@@ -6,9 +6,9 @@
 
 #include <QApplication>
 #include <QPixmap>
-#include <QTextEdit>
 #include <QScreen>
 #include <QTest>
+#include <QTextEdit>
 #include <QTranslator>
 
 using namespace Qt::StringLiterals;

@@ -18,13 +18,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QTranslator>
 #include <QUrl>
 #include <csignal>

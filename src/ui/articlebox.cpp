@@ -153,8 +153,10 @@ void ArticleBox::showCaret(bool shown)
     caretShown_ = shown;
     const bool inLong = cursorInLongBlock();
     layout_->setCaret(inLong ? textCursor().position() : -1, inLong && shown && hasFocus());
-    if (inLong)
-        viewport()->update(caretRect().toAlignedRect());
+    // Where the caret was, and where it is now.
+    viewport()->update(caretArea_);
+    caretArea_ = inLong ? caretRect().toAlignedRect() : QRect();
+    viewport()->update(caretArea_);
 }
 
 void ArticleBox::restartBlink()
@@ -227,7 +229,6 @@ void ArticleBox::caretMoved()
     restartBlink();
     if (!cursorInLongBlock())
         return;
-    viewport()->update();
     if (!std::exchange(caretToShow_, true))
         QMetaObject::invokeMethod(this, &ArticleBox::ensureCaretVisible, Qt::QueuedConnection);
 }

@@ -61,6 +61,7 @@ private:
     // The caret of a long block blinks here, not in the text control.
     QBasicTimer blink_;
     bool caretShown_ = false;
+    QRect caretArea_;             // where the caret was last shown, in the viewport
     bool controlFocused_ = false; // what the text control believes
     // Where the last typing or erasing in a long block left the text, to make a run of them one
     // step to undo as the text control does.

@@ -19,11 +19,12 @@ namespace
 {
 
 // A piece of a long block: about pieceLength characters, never more than maxPieceLength; a piece
-// that an edit leaves shorter than minPieceLength joins its neighbour. Laying out 4 096
-// characters takes about a millisecond, and a key press lays out one piece.
-constexpr int pieceLength = 4096;
-constexpr int minPieceLength = 1024;
-constexpr int maxPieceLength = 8192;
+// that an edit leaves shorter than minPieceLength joins its neighbour. A key press lays out one
+// piece, well under a millisecond; larger pieces would end lines early less often but make each
+// key slower than in an article with line breaks.
+constexpr int pieceLength = 2048;
+constexpr int minPieceLength = 512;
+constexpr int maxPieceLength = 4096;
 // How far from the wanted place a cut looks for the start of a sentence or a line break
 // opportunity.
 constexpr int cutWindow = 512;
@@ -323,11 +324,17 @@ void ArticleLayout::documentChanged(int from, int charsRemoved, int charsAdded)
         replacePieces(first, last, std::move(pieces));
         normalizeBlockAt(start);
         normalizeBlockAt(end);
-        // An edit within a piece on view that keeps its height repaints just that piece.
+        // An edit within a piece on view that keeps its height repaints that piece from the line
+        // before the edit on: the lines above keep where they break.
         if (onePiece && wasShown && pieceAt(start) == first && pieces_[first].position == start) {
             layOut(first);
             if (pieces_[first].height == oldHeight) {
-                finishChange(QRectF(0, pieceTop(first), qreal(INT_MAX), oldHeight));
+                const QTextLayout *layout = layoutOf(first);
+                const QTextLine edited = layout->lineForTextPosition(from - start);
+                const QTextLine above =
+                    layout->lineAt(edited.isValid() ? std::max(0, edited.lineNumber() - 1) : 0);
+                const qreal top = pieceTop(first) + (above.isValid() ? above.y() : 0);
+                finishChange(QRectF(0, top, qreal(INT_MAX), pieceTop(first) + oldHeight - top));
                 return;
             }
         }

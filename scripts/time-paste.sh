@@ -1,11 +1,17 @@
 #!/bin/sh
 # Times pasting a 10 MB article into the window and leaving the box (which counts it), the way a
-# user does it, under Xvfb. Needs xdotool and xclip (developer tools, not part of the set-up):
+# user does it, under Xvfb; `time-paste.sh one-line` with the same text as one line, without line
+# breaks. Needs xdotool and xclip (developer tools, not part of the set-up):
 #     apt-get install -y --no-install-recommends xdotool xclip
 # The end of each step is seen from outside: the window selects all text last, and answers for
 # the X primary selection only once it has worked through every key before it.
 set -eu
 cd "$(dirname "$0")/.."
+case "${1:-lines}" in
+lines) joint='\r\n' ;;
+one-line) joint='' ;;
+*) echo "usage: $0 [lines|one-line]" >&2; exit 2 ;;
+esac
 for tool in xdotool xclip Xvfb; do
     command -v $tool >/dev/null || { echo "$tool is missing" >&2; exit 1; }
 done
@@ -19,14 +25,15 @@ xvfb=$!
 export DISPLAY=$display
 sleep 1
 
-# About ten million characters of mixed Chinese and Latin lines joined by CR LF.
-python3 - "$work/article.txt" <<'PY'
+# About ten million characters of mixed Chinese and Latin lines joined by CR LF, or by nothing.
+python3 - "$work/article.txt" "$joint" <<'PY'
 import sys
 line = "Tavrinel 把文章切成网页段落. 每一段都包在标签之中! Is that all? Yes; it is. 中文的句号。不算断句，全角标点也一样。" * 6
 parts, size = [], 0
 while size < 10_000_000:
     parts.append(line); size += len(line) + 2
-open(sys.argv[1], "w", encoding="utf-8", newline="").write("\r\n".join(parts))
+joint = sys.argv[2].replace("\\r", "\r").replace("\\n", "\n")
+open(sys.argv[1], "w", encoding="utf-8", newline="").write(joint.join(parts))
 PY
 echo "article: $(wc -c < "$work/article.txt") bytes of UTF-8"
 

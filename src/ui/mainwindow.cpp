@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "articlebox.h"
 #include "articlefile.h"
 #include "articletext.h"
 #include "checks/checks.h"
@@ -22,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -77,7 +77,7 @@ void setCaption(QLineEdit *box, const QString &text)
 {
     box->setText(text);
 }
-void setCaption(QPlainTextEdit *box, const QString &text)
+void setCaption(QTextEdit *box, const QString &text)
 {
     box->setPlainText(text);
 }
@@ -199,7 +199,7 @@ void MainWindow::buildForm()
     // clang-format off
     //                                  object name       caption or initial text  left  top   width height
     Linput   = place<QLabel>(this,         u"Linput"_s,   u"输入文章内容"_s, {240,  360,  1095, 255});
-    IArticle = place<QPlainTextEdit>(this, u"IArticle"_s, QString(),         {1560, 360,  9975, 5175});
+    IArticle = place<ArticleBox>(this,     u"IArticle"_s, QString(),         {1560, 360,  9975, 5175});
     Lname    = place<QLabel>(this,         u"Lname"_s,    u"文章字数"_s,     {240,  840,  1215, 255});
     LCNum    = place<QLabel>(this,         u"LCNum"_s,    QString(),         {240,  1080, 1095, 255});
     LClause  = place<QLabel>(this,         u"LClause"_s,  u"文章句数"_s,     {240,  2040, 1215, 255});

@@ -8,7 +8,6 @@ class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QUrl;
@@ -16,6 +15,7 @@ class QUrl;
 namespace tavrinel
 {
 
+class ArticleBox;
 class Prompt;
 
 // The tool's only window: the article box with its counts, the paragraph settings and the two
@@ -64,7 +64,7 @@ private:
     bool checkMessageOpen_ = false;
 
     QLabel *Linput = nullptr;
-    QPlainTextEdit *IArticle = nullptr;
+    ArticleBox *IArticle = nullptr;
     QLabel *Lname = nullptr;
     QLabel *LCNum = nullptr;
     QLabel *LClause = nullptr;

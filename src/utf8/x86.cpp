@@ -394,20 +394,23 @@ private:
     {
         const __m256i before1 = before<1>(v, previous);
         const __m256i before2 = before<2>(v, previous);
-        return prefixBits(before1, before2, std::make_index_sequence<lookup.prefixCount>{}) &
+        return prefixBits(before1, before2) &
                lastBits(low, highNibble, std::make_index_sequence<4>{});
     }
 
-    template<std::size_t... P>
-    TAVRINEL_AVX2 static __m256i prefixBits(__m256i before1, __m256i before2,
-                                            std::index_sequence<P...>)
+    // A loop, not a fold over the prefixes: MinGW's GCC 12 takes such a fold for a vector
+    // returned from code without AVX.
+    TAVRINEL_AVX2 static __m256i prefixBits(__m256i before1, __m256i before2)
     {
-        return ((_mm256_cmpeq_epi8(before2,
-                                   _mm256_set1_epi8(static_cast<char>(lookup.prefixes[P][0]))) &
-                 _mm256_cmpeq_epi8(before1,
-                                   _mm256_set1_epi8(static_cast<char>(lookup.prefixes[P][1]))) &
-                 _mm256_set1_epi8(static_cast<char>(3 << (2 * P)))) |
-                ... | _mm256_setzero_si256());
+        __m256i bits = _mm256_setzero_si256();
+        for (std::size_t p = 0; p < lookup.prefixCount; ++p) {
+            const __m256i first = _mm256_cmpeq_epi8(
+                before2, _mm256_set1_epi8(static_cast<char>(lookup.prefixes[p][0])));
+            const __m256i second = _mm256_cmpeq_epi8(
+                before1, _mm256_set1_epi8(static_cast<char>(lookup.prefixes[p][1])));
+            bits |= first & second & _mm256_set1_epi8(static_cast<char>(3 << (2 * p)));
+        }
+        return bits;
     }
 
     template<std::size_t... H>

@@ -1,6 +1,7 @@
 #include "checks/checks.h"
 #include "fakeprompt.h"
 #include "testfiles.h"
+#include "ui/articlebox.h"
 #include "ui/articletext.h"
 #include "ui/mainwindow.h"
 #include "ui/qtprompt.h"
@@ -10,11 +11,11 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -68,7 +69,7 @@ void BenchWindow::initTestCase()
 
 void BenchWindow::boxTextAndCounts()
 {
-    QPlainTextEdit box;
+    tavrinel::ArticleBox box;
     box.setPlainText(article_);
     qint64 characters = 0;
     qint64 sentences = 0;
@@ -88,7 +89,7 @@ void BenchWindow::pasteAndLeave()
     tavrinel::MainWindow window(prompt);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    auto *box = window.findChild<QPlainTextEdit *>(u"IArticle"_s);
+    auto *box = window.findChild<QTextEdit *>(u"IArticle"_s);
     auto *count = window.findChild<QLabel *>(u"LCNum"_s);
     QGuiApplication::clipboard()->setText(article_);
 
@@ -126,7 +127,7 @@ void BenchWindow::dropLargeFile()
     tavrinel::MainWindow window(prompt);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    auto *box = window.findChild<QPlainTextEdit *>(u"IArticle"_s);
+    auto *box = window.findChild<QTextEdit *>(u"IArticle"_s);
     auto *count = window.findChild<QLabel *>(u"LCNum"_s);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(path)});

@@ -6,9 +6,9 @@
 
 #include <QApplication>
 #include <QPixmap>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
+#include <QTextEdit>
 #include <QTranslator>
 
 using namespace Qt::StringLiterals;
@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
     if (!QTest::qWaitForWindowActive(&window))
         return 1;
 
-    auto *article = window.findChild<QPlainTextEdit *>(u"IArticle"_s);
+    auto *article = window.findChild<QTextEdit *>(u"IArticle"_s);
     article->setPlainText(
         u"Tavrinel 把一篇文章切成网页段落. 粘贴文章, 选择分段形式和数量标准, 然后点击\"生成\". "
         "每一段都包在 <p> 和 </p> 之中, 结果保存到你选择的文件里!\n"

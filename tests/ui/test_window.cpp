@@ -19,12 +19,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QTranslator>
 #include <QUrl>
 #include <csignal>
@@ -52,7 +52,7 @@ QString captionOf(const QWidget *widget)
         return frame->title();
     if (auto *line = qobject_cast<const QLineEdit *>(widget))
         return line->text();
-    if (auto *box = qobject_cast<const QPlainTextEdit *>(widget))
+    if (auto *box = qobject_cast<const QTextEdit *>(widget))
         return box->toPlainText();
     return u"?"_s;
 }
@@ -181,7 +181,7 @@ private:
             qFatal("no control %s", name);
         return widget;
     }
-    QPlainTextEdit *article() const { return child<QPlainTextEdit>("IArticle"); }
+    QTextEdit *article() const { return child<QTextEdit>("IArticle"); }
     QLineEdit *sizeBox() const { return child<QLineEdit>("IByNum"); }
     QRadioButton *option(const char *name) const { return child<QRadioButton>(name); }
     void showWindow(tavrinel::Prompt &prompt);
@@ -271,7 +271,7 @@ void TestWindow::controls_data()
         QTest::newRow(name) << QString::fromLatin1(type) << parent << text << rect << focus;
     };
     row("Linput", "QLabel", window, u"输入文章内容"_s, {16, 24, 73, 17}, false);
-    row("IArticle", "QPlainTextEdit", window, QString(), {104, 24, 665, 345}, true);
+    row("IArticle", "tavrinel::ArticleBox", window, QString(), {104, 24, 665, 345}, true);
     row("Lname", "QLabel", window, u"文章字数"_s, {16, 56, 81, 17}, false);
     row("LCNum", "QLabel", window, QString(), {16, 72, 73, 17}, false);
     row("LClause", "QLabel", window, u"文章句数"_s, {16, 136, 81, 17}, false);

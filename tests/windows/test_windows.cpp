@@ -15,9 +15,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <functional>
 #include <windows.h>
@@ -361,7 +361,7 @@ void TestWindows::generateThroughNativeSaveAs()
     QVERIFY(QDir().mkpath(folder));
     const QString target = QDir::toNativeSeparators(folder + u"/段落 一.txt"_s);
 
-    window_->findChild<QPlainTextEdit *>(u"IArticle"_s)
+    window_->findChild<QTextEdit *>(u"IArticle"_s)
         ->setPlainText(u"Hello world. This is a test. End."_s);
     window_->findChild<QAbstractButton *>(u"OptAllow1"_s)->click();
 

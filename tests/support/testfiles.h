@@ -11,6 +11,7 @@
 #include <QStringEncoder>
 #include <QTest>
 #include <functional>
+#include <string_view>
 #ifndef Q_OS_WIN
 #include <cerrno>
 #include <cstring>
@@ -43,6 +44,12 @@ inline QStringList entriesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);
+}
+
+// The text's UTF-16 units, as the core takes them.
+inline std::u16string_view u16(const QString &text)
+{
+    return {QStringView(text).utf16(), static_cast<std::size_t>(text.size())};
 }
 
 inline QByteArray encoded(const char *encoding, const QString &text)

@@ -19,6 +19,7 @@
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
+using testfiles::u16;
 
 namespace
 {
@@ -34,11 +35,6 @@ QString bigArticle(qsizetype characters)
     while (text.size() < characters)
         text.append(line).append(u"\r\n");
     return text;
-}
-
-std::u16string_view u16(const QString &text)
-{
-    return {QStringView(text).utf16(), static_cast<std::size_t>(text.size())};
 }
 
 } // namespace

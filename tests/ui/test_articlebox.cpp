@@ -47,11 +47,6 @@ QString withCrLf(QString text)
     return text.replace(u"\n"_s, u"\r\n"_s);
 }
 
-std::u16string_view u16(const QString &text)
-{
-    return {QStringView(text).utf16(), static_cast<std::size_t>(text.size())};
-}
-
 } // namespace
 
 // The article box with articles that are one long line, where the box lays the text out and

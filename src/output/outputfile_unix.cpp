@@ -1,4 +1,5 @@
 #include "descriptor.h"
+#include "displayname.h"
 #include "filename.h"
 #include "foldersyncs.h"
 #include "nativepath.h"

@@ -1,7 +1,8 @@
 #include "textfile.h"
 
-#include "filename.h"
+#include "displayname.h"
 #include "outputfile.h"
+#include "systemerror.h"
 
 #include <QStringEncoder>
 

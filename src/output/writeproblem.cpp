@@ -1,5 +1,5 @@
-#include "filename.h"
 #include "outputfile.h"
+#include "systemerror.h"
 
 using namespace Qt::StringLiterals;
 

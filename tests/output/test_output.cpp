@@ -1,5 +1,7 @@
+#include "output/displayname.h"
 #include "output/filename.h"
 #include "output/outputfile.h"
+#include "output/systemerror.h"
 #include "output/textfile.h"
 #include "output/writesignals.h"
 #include "testfiles.h"

@@ -34,11 +34,6 @@ constexpr int maxLinks = 40;
 
 constexpr int folderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
-WriteProblem systemProblem(int error)
-{
-    return {WriteProblem::Kind::System, error, {}};
-}
-
 QString shownFolder(const QByteArray &folder)
 {
     return displayFileName(fileNameFromBytes(folder));

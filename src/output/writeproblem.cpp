@@ -1,4 +1,5 @@
-#include "outputfile.h"
+#include "writeproblem.h"
+
 #include "systemerror.h"
 
 using namespace Qt::StringLiterals;
@@ -6,16 +7,20 @@ using namespace Qt::StringLiterals;
 namespace tavrinel
 {
 
+QString systemReason(const WriteProblem &problem)
+{
+    return problem.systemText.isEmpty() ? systemErrorText(problem.error) : problem.systemText;
+}
+
 QString describeProblem(const WriteProblem &problem)
 {
     switch (problem.kind) {
     case WriteProblem::Kind::None:
         break;
     case WriteProblem::Kind::System:
-        return systemErrorText(problem.error);
+        return systemReason(problem);
     case WriteProblem::Kind::CannotCreateIn:
-        return u"cannot create a file in %1: %2"_s.arg(problem.subject,
-                                                       systemErrorText(problem.error));
+        return u"cannot create a file in %1: %2"_s.arg(problem.subject, systemReason(problem));
     case WriteProblem::Kind::ForeignLink:
         return u"not following a symbolic link that another user owns in the shared folder %1"_s
             .arg(problem.subject);

@@ -2,9 +2,9 @@
 #include "output/filename.h"
 #include "output/outputfile.h"
 #include "output/systemerror.h"
-#include "output/textfile.h"
 #include "output/writesignals.h"
 #include "testfiles.h"
+#include "ui/savefile.h"
 
 #include <QDir>
 #include <QFile>

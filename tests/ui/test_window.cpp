@@ -1,6 +1,6 @@
 #include "fakeprompt.h"
 #include "modalanswer.h"
-#include "output/filename.h"
+#include "output/systemerror.h"
 #include "output/writesignals.h"
 #include "systemkeys.h"
 #include "testfiles.h"

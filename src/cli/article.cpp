@@ -2,6 +2,7 @@
 
 #include "exitcodes.h"
 #include "input/decode.h"
+#include "input/gb18030.h"
 #include "report.h"
 #include "segment/breakcopy.h"
 

@@ -4,6 +4,7 @@
 #include "generate/settings.h"
 #include "input/decode.h"
 #include "input/encoding.h"
+#include "input/nulbytes.h"
 #include "inputfile.h"
 #include "utf8/engine.h"
 

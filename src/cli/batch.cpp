@@ -2,8 +2,10 @@
 
 #include "convert.h"
 #include "exitcodes.h"
-#include "output/filename.h"
+#include "output/displayname.h"
+#include "output/fileinfo.h"
 #include "output/foldersyncs.h"
+#include "output/systemerror.h"
 #include "progress.h"
 #include "report.h"
 

@@ -2,8 +2,8 @@
 
 #include "exitcodes.h"
 #include "generate/sizetext.h"
+#include "output/displayname.h"
 #include "output/fdwriter.h"
-#include "output/filename.h"
 #include "output/outputfile.h"
 #include "paragraphwriter.h"
 

@@ -1,6 +1,8 @@
 #include "inputfile.h"
 
+#include "output/displayname.h"
 #include "output/filename.h"
+#include "output/systemerror.h"
 
 #include <algorithm>
 #include <cerrno>

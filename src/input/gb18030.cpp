@@ -141,4 +141,43 @@ std::variant<QString, Gb18030Invalid, Gb18030Unavailable> decodeGb18030(QByteArr
 
 #endif
 
+namespace
+{
+
+// Whether the bytes are the start of a GB18030 sequence that the end of the bytes cut off: a lead
+// byte alone, or the first two or three bytes of a four-byte sequence.
+bool isCutOff(QByteArrayView rest)
+{
+    const auto at = [rest](qsizetype i) {
+        return static_cast<unsigned char>(rest[i]);
+    };
+    const auto isLead = [](unsigned char b) {
+        return b >= 0x81 && b <= 0xFE;
+    };
+    const auto isDigit = [](unsigned char b) {
+        return b >= 0x30 && b <= 0x39;
+    };
+    switch (rest.size()) {
+    case 1:
+        return isLead(at(0));
+    case 2:
+        return isLead(at(0)) && isDigit(at(1));
+    case 3:
+        return isLead(at(0)) && isDigit(at(1)) && isLead(at(2));
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool readsAsGb18030(QByteArrayView bytes, bool complete)
+{
+    const auto decoded = decodeGb18030(bytes);
+    if (std::holds_alternative<QString>(decoded))
+        return true;
+    const auto *bad = std::get_if<Gb18030Invalid>(&decoded);
+    return !complete && bad && isCutOff(bytes.sliced(bad->offset));
+}
+
 } // namespace tavrinel::input

@@ -21,4 +21,8 @@ struct Gb18030Unavailable {
 // replaced. The only place that knows how the platform converts GB18030.
 std::variant<QString, Gb18030Invalid, Gb18030Unavailable> decodeGb18030(QByteArrayView bytes);
 
+// Whether the bytes are GB18030 text. With `complete` false they are the start of a longer input,
+// and a sequence cut off at their end does not count against them.
+bool readsAsGb18030(QByteArrayView bytes, bool complete = true);
+
 } // namespace tavrinel::input

@@ -1,6 +1,6 @@
 #include "fdwriter.h"
 
-#include "filename.h"
+#include "systemerror.h"
 
 #include <algorithm>
 #include <cerrno>

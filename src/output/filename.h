@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
+#include <optional>
 
 namespace tavrinel
 {
@@ -19,24 +21,8 @@ QString fileNameFromBytes(QByteArrayView bytes);
 // The bytes to hand to the system for a name made by fileNameFromBytes() or typed by the user.
 QByteArray fileNameBytes(const QString &name);
 
-// The name for a message: native separators, and every byte that is not valid UTF-8, and every
-// control character (C0, DEL and C1, the latter as its two UTF-8 bytes), written as \xHH so that
-// it can neither garble nor drive the terminal.
-QString displayFileName(const QString &name);
-
-enum class FileKind { Missing, Regular, Folder, Other };
-
-// What the name refers to, following symbolic links.
-FileKind fileKind(const QString &name);
-
-// Size in bytes of what the name refers to; 0 when it cannot be told.
-qint64 fileSize(const QString &name);
-
-// One spelling per file, whatever path, symbolic link or "." leads to it, also for a file that
-// does not exist yet (its folder's canonical path and its own name).
-QString canonicalFileName(const QString &name);
-
-// The text of the system's error number, in the user's language where the system has it.
-QString systemErrorText(int errorNumber);
+// The byte that the unit at `i` of such a name keeps; nothing where the unit is (part of) a
+// character.
+std::optional<unsigned char> keptByteAt(QStringView name, qsizetype i);
 
 } // namespace tavrinel

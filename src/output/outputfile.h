@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fdwriter.h"
+#include "writeproblem.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,22 +22,6 @@ struct FileIdentity {
     {
         return known && other.known && device == other.device && inode == other.inode;
     }
-};
-
-// Why a result was not written, for a message in the caller's language.
-struct WriteProblem {
-    enum class Kind {
-        None,
-        System,         // the system's error number says it all
-        CannotCreateIn, // no new file can be made in the folder `subject`
-        ForeignLink,    // a link that another user owns in the shared folder `subject`
-        ForeignFile,    // a file that another user owns in the shared folder `subject`
-        NotRegularFile, // where only a regular file may be written
-        IsInput,        // the name leads to the file being read
-    };
-    Kind kind = Kind::None;
-    int error = 0;   // the system's error number, where there is one
-    QString subject; // a folder, ready for a message
 };
 
 // Where a result goes, written all or nothing wherever that is possible.
@@ -101,8 +86,5 @@ public:
 private:
     std::unique_ptr<Platform> d_;
 };
-
-// The reason of a problem in English, e.g. "cannot create a file in /srv/out: Permission denied".
-QString describeProblem(const WriteProblem &problem);
 
 } // namespace tavrinel

@@ -88,7 +88,9 @@ WriteProblem OutputFile::problem() const
 {
     if (d_->refusal.kind != WriteProblem::Kind::None)
         return d_->refusal;
-    return d_->failed ? WriteProblem{WriteProblem::Kind::System, 0, {}} : WriteProblem();
+    if (!d_->failed)
+        return {};
+    return {WriteProblem::Kind::System, 0, {}, d_->device->errorString()};
 }
 
 QString OutputFile::errorString() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "writeproblem.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -13,9 +15,8 @@ namespace tavrinel
 QByteArray encodeUtf8(QStringView text);
 
 // Replaces the file at `path` with exactly `text` in UTF-8, written in one go and all or nothing:
-// a failed save leaves no partial file and an existing file as it was (a device such as
-// /dev/null is written in place). Returns nothing on success, otherwise the message for the
-// user: "文件保存失败", the file and the system's reason.
-std::optional<QString> saveTextFile(const QString &path, QStringView text);
+// a failed write leaves no partial file and an existing file as it was (a device such as
+// /dev/null is written in place). Returns nothing on success, otherwise why it failed.
+std::optional<WriteProblem> writeTextFile(const QString &path, QStringView text);
 
 } // namespace tavrinel

@@ -1,10 +1,16 @@
-#include "filename.h"
-#include "outputfile.h"
+#include "writeproblem.h"
+
+#include "systemerror.h"
 
 using namespace Qt::StringLiterals;
 
 namespace tavrinel
 {
+
+QString systemReason(const WriteProblem &problem)
+{
+    return problem.systemText.isEmpty() ? systemErrorText(problem.error) : problem.systemText;
+}
 
 QString describeProblem(const WriteProblem &problem)
 {
@@ -12,10 +18,9 @@ QString describeProblem(const WriteProblem &problem)
     case WriteProblem::Kind::None:
         break;
     case WriteProblem::Kind::System:
-        return systemErrorText(problem.error);
+        return systemReason(problem);
     case WriteProblem::Kind::CannotCreateIn:
-        return u"cannot create a file in %1: %2"_s.arg(problem.subject,
-                                                       systemErrorText(problem.error));
+        return u"cannot create a file in %1: %2"_s.arg(problem.subject, systemReason(problem));
     case WriteProblem::Kind::ForeignLink:
         return u"not following a symbolic link that another user owns in the shared folder %1"_s
             .arg(problem.subject);

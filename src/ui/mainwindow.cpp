@@ -8,8 +8,8 @@
 #include "generate/run.h"
 #include "generate/sizetext.h"
 #include "heldkeyguard.h"
-#include "output/textfile.h"
 #include "prompt.h"
+#include "savefile.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>

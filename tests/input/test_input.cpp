@@ -1,5 +1,6 @@
 #include "input/decode.h"
 #include "input/gb18030.h"
+#include "input/nulbytes.h"
 #include "testfiles.h"
 
 #include <QTest>

@@ -1,8 +1,10 @@
+#include "output/displayname.h"
 #include "output/filename.h"
 #include "output/outputfile.h"
-#include "output/textfile.h"
+#include "output/systemerror.h"
 #include "output/writesignals.h"
 #include "testfiles.h"
+#include "ui/savefile.h"
 
 #include <QDir>
 #include <QFile>

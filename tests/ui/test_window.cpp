@@ -1,6 +1,8 @@
 #include "fakeprompt.h"
 #include "modalanswer.h"
+#include "output/displayname.h"
 #include "output/filename.h"
+#include "output/systemerror.h"
 #include "output/writesignals.h"
 #include "systemkeys.h"
 #include "testfiles.h"

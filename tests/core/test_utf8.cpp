@@ -238,6 +238,10 @@ void TestUtf8::boundaries_data()
         << QByteArray("<p>a.b c!</p><p>  d.</p>");
     QTest::newRow("cjk: run of ASCII ends and closing marks, word-complete")
         << filler + "ab.\") c" << cjk(byChars(2, true)) << "<p>" + filler + "ab.\") </p><p>c</p>";
+    // A block that ends one byte into a window: the window before it must see what follows.
+    const QByteArray dots(64, '.');
+    QTest::newRow("cjk: run of ASCII ends into a window's second byte")
+        << "x" + dots + ".x" << cjk(bySentences(1)) << "<p>x" + dots + "</p><p>.x</p>";
 }
 
 void TestUtf8::boundaries()

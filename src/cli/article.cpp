@@ -1,8 +1,8 @@
-#include "article.h"
+#include "cli/article.h"
 
-#include "exitcodes.h"
+#include "cli/exitcodes.h"
+#include "cli/report.h"
 #include "input/decode.h"
-#include "report.h"
 #include "segment/breakcopy.h"
 
 #include <cstring>

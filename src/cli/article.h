@@ -1,10 +1,10 @@
 #pragma once
 
+#include "cli/inputfile.h"
 #include "generate/bytesink.h"
 #include "generate/settings.h"
 #include "input/decode.h"
 #include "input/encoding.h"
-#include "inputfile.h"
 #include "utf8/engine.h"
 
 #include <QByteArray>

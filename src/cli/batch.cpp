@@ -1,11 +1,11 @@
-#include "batch.h"
+#include "cli/batch.h"
 
-#include "convert.h"
-#include "exitcodes.h"
+#include "cli/convert.h"
+#include "cli/exitcodes.h"
+#include "cli/progress.h"
+#include "cli/report.h"
 #include "output/filename.h"
 #include "output/foldersyncs.h"
-#include "progress.h"
-#include "report.h"
 
 #include <QDir>
 #include <QHash>

@@ -1,11 +1,11 @@
-#include "convert.h"
+#include "cli/convert.h"
 
-#include "exitcodes.h"
+#include "cli/exitcodes.h"
+#include "cli/paragraphwriter.h"
 #include "generate/sizetext.h"
 #include "output/fdwriter.h"
 #include "output/filename.h"
 #include "output/outputfile.h"
-#include "paragraphwriter.h"
 
 #include <sys/stat.h>
 

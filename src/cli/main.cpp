@@ -1,16 +1,16 @@
 // tavrinel-cli: the paragraph generation and the article counts for batch work and scripts.
 
-#include "batch.h"
-#include "convert.h"
-#include "exitcodes.h"
+#include "cli/batch.h"
+#include "cli/convert.h"
+#include "cli/exitcodes.h"
+#include "cli/options.h"
+#include "cli/report.h"
+#include "cli/stats.h"
+#include "cli/stdstreams.h"
 #include "generate/settings.h"
 #include "generate/sizetext.h"
-#include "options.h"
 #include "output/fdwriter.h"
 #include "output/writesignals.h"
-#include "report.h"
-#include "stats.h"
-#include "stdstreams.h"
 
 #include <QCoreApplication>
 #include <new>

@@ -1,6 +1,6 @@
-#include "options.h"
+#include "cli/options.h"
 
-#include "exitcodes.h"
+#include "cli/exitcodes.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "report.h"
+#include "cli/report.h"
 
-#include "console.h"
+#include "cli/console.h"
 #include "output/fdwriter.h"
 
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
-#include "stats.h"
+#include "cli/stats.h"
 
-#include "article.h"
 #include "checks/checks.h"
-#include "exitcodes.h"
+#include "cli/article.h"
+#include "cli/exitcodes.h"
+#include "cli/report.h"
 #include "output/fdwriter.h"
-#include "report.h"
 
 #include <variant>
 

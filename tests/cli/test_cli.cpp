@@ -1,6 +1,6 @@
-#include "article.h"
-#include "inputfile.h"
-#include "paragraphwriter.h"
+#include "cli/article.h"
+#include "cli/inputfile.h"
+#include "cli/paragraphwriter.h"
 #include "testfiles.h"
 
 #include <QDir>

@@ -35,7 +35,7 @@ std::u16string_view view(const QString &text)
 std::variant<GenerationSettings, int> settingsFrom(const Options &options)
 {
     if (auto settings =
-            deriveSettings(view(options.sizeText), options.byCharacters, options.wordComplete)) {
+            deriveSettings(view(options.sizeText), options.split, options.completeness)) {
         settings->breaks = options.breaks;
         return *settings;
     }

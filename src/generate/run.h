@@ -50,8 +50,9 @@ std::size_t countParagraphs(std::u16string_view article, const GenerationSetting
 // nothing in between. Built in storage reserved once for its exact length.
 std::u16string wrapParagraphs(std::u16string_view article, const GenerationSettings &settings);
 
-// One generation run from the window's contents: nothing when the size text does not convert.
-// The article text is trimmed of surrounding spaces first.
+// One generation run from the window's contents, its two option states as the window hands them
+// over: nothing when the size text does not convert. The article text is trimmed of surrounding
+// spaces first.
 std::optional<std::u16string> runGeneration(std::u16string_view sizeText,
                                             std::u16string_view articleText, bool byCharacters,
                                             bool wordComplete);

@@ -89,12 +89,12 @@ CutOutput runCut(const QByteArray &input, const GenerationSettings &settings, En
 
 GenerationSettings byChars(std::int16_t size, bool word = false)
 {
-    return settingsFor(size, true, word);
+    return settingsFor(size, SplitMode::ByCharacters, completenessOf(word));
 }
 
 GenerationSettings bySentences(std::int16_t size)
 {
-    return settingsFor(size, false, false);
+    return settingsFor(size, SplitMode::BySentences, Completeness::Sentence);
 }
 
 GenerationSettings cjk(GenerationSettings settings)
@@ -475,7 +475,8 @@ void TestUtf8::agreesWithUtf16Core()
     for (int round = 0; round < 3000; ++round) {
         const QByteArray input = randomArticle(random);
         const std::int16_t size = sizes[random() % std::size(sizes)];
-        GenerationSettings settings = settingsFor(size, random() % 3 != 0, random() % 2 != 0);
+        GenerationSettings settings =
+            settingsFor(size, splitModeOf(random() % 3 != 0), completenessOf(random() % 2 != 0));
         settings.breaks = random() % 2 != 0 ? Breaks::Cjk : Breaks::Ascii;
         const bool escape = random() % 4 == 0;
         const std::vector<Kernel> available = kernels();

@@ -32,17 +32,20 @@ void runWith(benchmark::State &state, const tavrinel::GenerationSettings &chosen
 
 void runByWords(benchmark::State &state)
 {
-    runWith(state, tavrinel::settingsFor(10, true, true));
+    runWith(state, tavrinel::settingsFor(10, tavrinel::SplitMode::ByCharacters,
+                                         tavrinel::Completeness::Word));
 }
 
 void runBySentenceEnds(benchmark::State &state)
 {
-    runWith(state, tavrinel::settingsFor(10, true, false));
+    runWith(state, tavrinel::settingsFor(10, tavrinel::SplitMode::ByCharacters,
+                                         tavrinel::Completeness::Sentence));
 }
 
 void runBySentences(benchmark::State &state)
 {
-    runWith(state, tavrinel::settingsFor(10, false, false));
+    runWith(state, tavrinel::settingsFor(10, tavrinel::SplitMode::BySentences,
+                                         tavrinel::Completeness::Sentence));
 }
 
 // What leaving the article box costs: both counts of the box's text.
@@ -68,7 +71,8 @@ void cutUtf8ByWords(benchmark::State &state)
     const std::string text = sampleArticle(static_cast<std::size_t>(state.range(0)));
     tavrinel::utf8::EngineOptions options;
     options.kernel = kernel;
-    tavrinel::GenerationSettings settings = tavrinel::settingsFor(10, true, true);
+    tavrinel::GenerationSettings settings =
+        tavrinel::settingsFor(10, tavrinel::SplitMode::ByCharacters, tavrinel::Completeness::Word);
     settings.breaks = static_cast<tavrinel::Breaks>(state.range(2));
     for (auto _ : state) {
         tavrinel::utf8::MemorySource source(text);

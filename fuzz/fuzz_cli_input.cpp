@@ -4,12 +4,12 @@
 // cut by the UTF-8 engine; fuzz_utf8 checks that against the same core.) Input: the file's bytes.
 
 #include "checks/utf8check.h"
+#include "cli/paragraphwriter.h"
 #include "fuzzinput.h"
 #include "generate/escape.h"
 #include "generate/run.h"
 #include "generate/sizetext.h"
 #include "memorysink.h"
-#include "paragraphwriter.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -174,9 +174,9 @@ void checkAgainstModel(const std::u16string &text, std::u16string_view article, 
     check(fast.text == slow.first && fast.next == slow.second, "sentence cut differs");
 }
 
-GenerationSettings cjkSettings(std::int16_t size, bool byCharacters, bool wordComplete)
+GenerationSettings cjkSettings(std::int16_t size, SplitMode split, Completeness completeness)
 {
-    GenerationSettings settings = settingsFor(size, byCharacters, wordComplete);
+    GenerationSettings settings = settingsFor(size, split, completeness);
     settings.breaks = Breaks::Cjk;
     return settings;
 }
@@ -222,17 +222,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkTrim(text, article);
     checkCounts(text);
 
-    const std::u16string runs[3] = {checkRun(article, settingsFor(n, false, false)),
-                                    checkRun(article, settingsFor(n, true, false)),
-                                    checkRun(article, settingsFor(n, true, true))};
+    const std::u16string runs[3] = {
+        checkRun(article, settingsFor(n, SplitMode::BySentences, Completeness::Sentence)),
+        checkRun(article, settingsFor(n, SplitMode::ByCharacters, Completeness::Sentence)),
+        checkRun(article, settingsFor(n, SplitMode::ByCharacters, Completeness::Word))};
     // The window's entry point: the size as typed, the untrimmed article.
     const auto generated = runGeneration(decimal(n), text, true, true);
     check(generated && *generated == runs[2], "runGeneration differs from the run");
 
     checkCjkCount(text);
-    const std::u16string cjkRuns[3] = {checkRun(article, cjkSettings(n, false, false)),
-                                       checkRun(article, cjkSettings(n, true, false)),
-                                       checkRun(article, cjkSettings(n, true, true))};
+    const std::u16string cjkRuns[3] = {
+        checkRun(article, cjkSettings(n, SplitMode::BySentences, Completeness::Sentence)),
+        checkRun(article, cjkSettings(n, SplitMode::ByCharacters, Completeness::Sentence)),
+        checkRun(article, cjkSettings(n, SplitMode::ByCharacters, Completeness::Word))};
 
     if (text.size() <= modelLimit) {
         const auto start = static_cast<std::int32_t>(startProbe % (article.size() + 3)) + 1;

@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (number)
         check(converted == roundExactly(text), "rounding differs from the exact decimal");
 
-    const auto settings = deriveSettings(text, true, false);
+    const auto settings = deriveSettings(text, SplitMode::ByCharacters, Completeness::Sentence);
     check(settings.has_value() == converted.has_value() &&
               (!settings || settings->size == *converted),
           "settings take a different size");

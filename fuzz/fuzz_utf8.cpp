@@ -81,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             bytes += static_cast<char>(input.byte());
     }
 
-    GenerationSettings settings = settingsFor(n, switches & 1, switches & 2);
+    GenerationSettings settings =
+        settingsFor(n, splitModeOf(switches & 1), completenessOf(switches & 2));
     settings.breaks = switches & 0x20 ? Breaks::Cjk : Breaks::Ascii;
     EngineOptions options;
     options.escapeHtml = switches & 4;

@@ -1,13 +1,13 @@
-#include "batch.h"
+#include "cli/batch.h"
 
-#include "convert.h"
-#include "exitcodes.h"
+#include "cli/convert.h"
+#include "cli/exitcodes.h"
+#include "cli/progress.h"
+#include "cli/report.h"
 #include "output/displayname.h"
 #include "output/fileinfo.h"
 #include "output/foldersyncs.h"
 #include "output/systemerror.h"
-#include "progress.h"
-#include "report.h"
 
 #include <QDir>
 #include <QHash>
@@ -58,10 +58,10 @@ QString refusalFor(const BatchItem &item, const QSet<QString> &inputKeys,
     return {};
 }
 
-int failItem(Progress &progress, int code, const QString &message)
+int failItem(Progress &progress, const Failure &failure)
 {
     progress.clear();
-    return fail(code, message);
+    return fail(failure);
 }
 
 // A result is always a regular file: a pipe or a device at its name would hold up or swallow it.
@@ -70,10 +70,10 @@ int convertItem(const BatchItem &item, const GenerationSettings &settings, const
                 Progress &progress, FolderSyncs &folders)
 {
     if (!item.refusal.isEmpty())
-        return failItem(progress, exitBadInput, shown(item.input) + u": "_s + item.refusal);
+        return failItem(progress, {exitBadInput, shown(item.input) + u": "_s + item.refusal});
     const OutputFile::Options options{true, &folders};
     if (const auto failure = convertToFile(item.input, item.output, settings, reading, options))
-        return failItem(progress, failure->exitCode, failure->message);
+        return failItem(progress, *failure);
     return exitOk;
 }
 
@@ -84,19 +84,21 @@ int convertGuarded(const BatchItem &item, const GenerationSettings &settings,
     try {
         return convertItem(item, settings, reading, progress, folders);
     } catch (const std::bad_alloc &) {
-        return failItem(progress, exitIoError, shown(item.input) + u": not enough memory"_s);
+        return failItem(progress, {exitIoError, shown(item.input) + u": not enough memory"_s});
     } catch (const std::length_error &) {
-        return failItem(progress, exitBadInput, shown(item.input) + u": the article is too long"_s);
+        return failItem(progress,
+                        {exitBadInput, shown(item.input) + u": the article is too long"_s});
     }
 }
 
-std::optional<QString> unusableFolder(const QString &outDir)
+std::optional<Failure> unusableFolder(const QString &outDir)
 {
     const FileKind kind = fileKind(outDir);
     if (kind == FileKind::Folder)
         return std::nullopt;
-    return u"cannot write to %1: %2"_s.arg(
-        shown(outDir), kind == FileKind::Missing ? u"no such folder"_s : u"not a folder"_s);
+    return Failure{exitIoError, u"cannot write to %1: %2"_s.arg(
+                                    shown(outDir), kind == FileKind::Missing ? u"no such folder"_s
+                                                                             : u"not a folder"_s)};
 }
 
 // The result's file name: the input's name less its last extension, plus ".txt". A leading dot
@@ -141,11 +143,11 @@ std::vector<BatchItem> planBatch(const QStringList &inputs, const QString &outDi
 
 } // namespace
 
-int convertBatch(const QStringList &inputs, const QString &outDir,
-                 const GenerationSettings &settings, const Reading &reading)
+std::optional<Failure> convertBatch(const QStringList &inputs, const QString &outDir,
+                                    const GenerationSettings &settings, const Reading &reading)
 {
-    if (const auto problem = unusableFolder(outDir))
-        return fail(exitIoError, *problem);
+    if (auto problem = unusableFolder(outDir))
+        return problem;
     const std::vector<BatchItem> items = planBatch(inputs, outDir);
     const qint64 bytes = std::accumulate(
         items.cbegin(), items.cend(), qint64{0},
@@ -167,9 +169,10 @@ int convertBatch(const QStringList &inputs, const QString &outDir,
                                                       systemErrorText(unsynced->error)));
         code = exitIoError;
     }
-    if (failed > 0)
-        report(u"%1 of %2 files failed"_s.arg(failed).arg(inputs.size()));
-    return code;
+    if (code == exitOk)
+        return std::nullopt;
+    return Failure{code, failed > 0 ? u"%1 of %2 files failed"_s.arg(failed).arg(inputs.size())
+                                    : QString()};
 }
 
 } // namespace tavrinel::cli

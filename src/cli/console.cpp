@@ -1,4 +1,4 @@
-#include "console.h"
+#include "cli/console.h"
 
 #ifdef Q_OS_WIN
 #include <io.h>

@@ -1,11 +1,12 @@
-#include "convert.h"
+#include "cli/convert.h"
 
-#include "exitcodes.h"
+#include "cli/exitcodes.h"
+#include "cli/inputfile.h"
+#include "cli/paragraphwriter.h"
 #include "generate/sizetext.h"
 #include "output/displayname.h"
 #include "output/fdwriter.h"
 #include "output/outputfile.h"
-#include "paragraphwriter.h"
 
 #include <sys/stat.h>
 
@@ -17,21 +18,33 @@ namespace tavrinel::cli
 namespace
 {
 
-// Cutting into `sink`: the engine's run on UTF-8, the UTF-16 run on decoded text.
-ArticleWork cutInto(ByteSink &sink, const GenerationSettings &settings, const Reading &reading)
+// Cutting into a sink: the engine's run on UTF-8, the UTF-16 run on decoded text.
+class CutInto : public ArticleWork
 {
-    ArticleWork work;
-    work.onBytes = [&sink, &settings, &reading](utf8::ByteSource &source) {
-        return utf8::cut(source, settings, sink, reading.engine);
-    };
-    work.onText = [&sink, &settings, &reading](std::u16string_view text) {
-        ParagraphWriter writer(sink, reading.engine.escapeHtml);
-        forEachParagraph(trimSpaces(text), settings,
+public:
+    CutInto(ByteSink &sink, const GenerationSettings &settings, const Reading &reading)
+        : sink_(sink), settings_(settings), engine_(reading.engine)
+    {
+    }
+
+    utf8::Result onBytes(utf8::ByteSource &source) override
+    {
+        return utf8::cut(source, settings_, sink_, engine_);
+    }
+
+    bool onText(std::u16string_view text) override
+    {
+        ParagraphWriter writer(sink_, engine_.escapeHtml);
+        forEachParagraph(trimSpaces(text), settings_,
                          [&writer](std::u16string_view paragraph) { writer.add(paragraph); });
         return writer.finish();
-    };
-    return work;
-}
+    }
+
+private:
+    ByteSink &sink_;
+    const GenerationSettings &settings_;
+    const utf8::EngineOptions &engine_;
+};
 
 // Appending the paragraphs to the article while it is read (`tavrinel-cli f >> f`) would read
 // them back in; like cat, the tool refuses.
@@ -48,16 +61,58 @@ std::optional<Failure> refuseOutputIntoInput(const InputFile &input, int output)
                                      input.displayName())};
 }
 
+// Standard output cannot take back what it has written.
+class CutToStdout final : public CutInto
+{
+public:
+    CutToStdout(FdWriter &out, const GenerationSettings &settings, const Reading &reading)
+        : CutInto(out, settings, reading), out_(out)
+    {
+    }
+
+    std::optional<Failure> start(const InputFile &input) override
+    {
+        return refuseOutputIntoInput(input, out_.fd());
+    }
+    bool validatesFirst() const override { return true; }
+
+private:
+    FdWriter &out_;
+};
+
+// The output is opened only once the input has been opened and its encoding told, so that an
+// input that cannot be read is reported as such, and a pipe as output is not waited on.
+class CutToFile final : public CutInto
+{
+public:
+    CutToFile(OutputFile &out, const GenerationSettings &settings, const Reading &reading)
+        : CutInto(out, settings, reading), out_(out)
+    {
+    }
+
+    std::optional<Failure> start(const InputFile &input) override
+    {
+        out_.refuseFile(input.identity());
+        return std::nullopt;
+    }
+
+    utf8::Result onBytes(utf8::ByteSource &source) override
+    {
+        return out_.open() ? CutInto::onBytes(source) : utf8::Result{utf8::Outcome::WriteFailed};
+    }
+
+    bool onText(std::u16string_view text) override { return out_.open() && CutInto::onText(text); }
+
+private:
+    OutputFile &out_;
+};
+
 } // namespace
 
 std::optional<Failure> convertToStdout(const QString &path, FdWriter &out,
                                        const GenerationSettings &settings, const Reading &reading)
 {
-    ArticleWork work = cutInto(out, settings, reading);
-    work.validateFirst = true;
-    work.whenOpened = [&out](const InputFile &input) {
-        return refuseOutputIntoInput(input, out.fd());
-    };
+    CutToStdout work(out, settings, reading);
     const ArticleOutcome outcome = processArticle(path, reading, work);
     if (outcome.writeFailed)
         return Failure{exitIoError, u"cannot write to standard output: "_s + out.errorString()};
@@ -69,19 +124,7 @@ std::optional<Failure> convertToFile(const QString &path, const QString &outputP
                                      const OutputFile::Options &options)
 {
     OutputFile out(outputPath, options);
-    // The output is opened only once the input has been opened and its encoding told, so that
-    // an input that cannot be read is reported as such, and a pipe as output is not waited on.
-    ArticleWork work = cutInto(out, settings, reading);
-    work.onBytes = [&out, cut = work.onBytes](utf8::ByteSource &source) {
-        return out.open() ? cut(source) : utf8::Result{utf8::Outcome::WriteFailed};
-    };
-    work.onText = [&out, cut = work.onText](std::u16string_view text) {
-        return out.open() && cut(text);
-    };
-    work.whenOpened = [&out](const InputFile &input) -> std::optional<Failure> {
-        out.refuseFile(input.identity());
-        return std::nullopt;
-    };
+    CutToFile work(out, settings, reading);
     const ArticleOutcome outcome = processArticle(path, reading, work);
     // Nothing is committed after a failure: the output file is dropped with its temporary file.
     if (outcome.failure)

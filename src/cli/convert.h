@@ -1,6 +1,6 @@
 #pragma once
 
-#include "article.h"
+#include "cli/article.h"
 #include "generate/settings.h"
 #include "output/outputfile.h"
 

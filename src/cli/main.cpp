@@ -1,16 +1,16 @@
 // tavrinel-cli: the paragraph generation and the article counts for batch work and scripts.
 
-#include "batch.h"
-#include "convert.h"
-#include "exitcodes.h"
+#include "cli/batch.h"
+#include "cli/convert.h"
+#include "cli/exitcodes.h"
+#include "cli/options.h"
+#include "cli/report.h"
+#include "cli/stats.h"
+#include "cli/stdstreams.h"
 #include "generate/settings.h"
 #include "generate/sizetext.h"
-#include "options.h"
 #include "output/fdwriter.h"
 #include "output/writesignals.h"
-#include "report.h"
-#include "stats.h"
-#include "stdstreams.h"
 
 #include <QCoreApplication>
 #include <new>
@@ -32,44 +32,51 @@ std::u16string_view view(const QString &text)
             static_cast<std::size_t>(text.size())};
 }
 
-std::variant<GenerationSettings, int> settingsFrom(const Options &options)
+std::variant<GenerationSettings, Failure> settingsFrom(const Options &options)
 {
     if (auto settings =
-            deriveSettings(view(options.sizeText), options.byCharacters, options.wordComplete)) {
+            deriveSettings(view(options.sizeText), options.split, options.completeness)) {
         settings->breaks = options.breaks;
         return *settings;
     }
     const QString reason = isSizeNumber(view(options.sizeText))
                                ? u"is out of range (-32768 to 32767 after rounding)"_s
                                : u"is not a number"_s;
-    return fail(exitBadInput, u"size '%1' %2"_s.arg(options.sizeText, reason));
+    return Failure{exitBadInput, u"size '%1' %2"_s.arg(options.sizeText, reason)};
 }
 
-// One article to standard output or to the file given with -o.
-int convertOne(const Options &options, const GenerationSettings &settings, const Reading &reading,
-               FdWriter &out)
-{
-    const QString &input = options.inputs.first();
-    const auto failure = options.output.isEmpty()
-                             ? convertToStdout(input, out, settings, reading)
-                             : convertToFile(input, options.output, settings, reading);
-    return failure ? fail(failure->exitCode, failure->message) : exitOk;
-}
-
-int run(const Options &options, FdWriter &out)
+Reading readingFrom(const Options &options)
 {
     Reading reading;
     reading.encoding = options.encoding;
-    reading.judgeNuls = !options.encodingGiven || options.encoding == input::Encoding::Auto;
+    reading.encodingGiven = options.encodingGiven;
     reading.engine.escapeHtml = options.escapeHtml;
+    return reading;
+}
+
+// One article to standard output or to the file given with -o.
+std::optional<Failure> convertOne(const Options &options, const GenerationSettings &settings,
+                                  const Reading &reading, FdWriter &out)
+{
+    const QString &input = options.inputs.first();
+    if (options.output.isEmpty())
+        return convertToStdout(input, out, settings, reading);
+    return convertToFile(input, options.output, settings, reading);
+}
+
+// The work the options ask for; what went wrong, for runCommandLine to tell.
+std::optional<Failure> run(const Options &options, FdWriter &out)
+{
+    const Reading reading = readingFrom(options);
     if (options.stats)
         return printStats(options.inputs, reading, options.breaks, out);
     const auto settings = settingsFrom(options);
-    if (const int *code = std::get_if<int>(&settings))
-        return *code;
+    if (const auto *failure = std::get_if<Failure>(&settings))
+        return *failure;
     const auto &chosen = std::get<GenerationSettings>(settings);
-    return options.outDir.isEmpty() ? convertOne(options, chosen, reading, out)
-                                    : convertBatch(options.inputs, options.outDir, chosen, reading);
+    if (options.outDir.isEmpty())
+        return convertOne(options, chosen, reading, out);
+    return convertBatch(options.inputs, options.outDir, chosen, reading);
 }
 
 int runCommandLine(const QStringList &arguments)
@@ -77,11 +84,13 @@ int runCommandLine(const QStringList &arguments)
     FdWriter out(standardOutput);
     auto parsed = parseOptions(arguments);
     if (const auto *exit = std::get_if<Exit>(&parsed)) {
-        if (!exit->output.isEmpty() && !printOut(out, exit->output))
-            return exitIoError;
-        return exit->message.isEmpty() ? exit->code : fail(exit->code, exit->message);
+        if (const auto failure =
+                exit->output.isEmpty() ? std::nullopt : printOut(out, exit->output))
+            return fail(*failure);
+        return fail({exit->code, exit->message});
     }
-    return run(std::get<Options>(parsed), out);
+    const auto failure = run(std::get<Options>(parsed), out);
+    return failure ? fail(*failure) : exitOk;
 }
 
 } // namespace
@@ -101,8 +110,11 @@ int main(int argc, char *argv[])
     try {
         return runCommandLine(commandLineArguments(argc, argv));
     } catch (const std::bad_alloc &) {
-        return fail(exitIoError, u"not enough memory"_s);
+        return fail({exitIoError, u"not enough memory"_s});
     } catch (const std::length_error &) {
-        return fail(exitBadInput, u"the article is too long"_s);
+        return fail({exitBadInput, u"the article is too long"_s});
+    } catch (const std::exception &error) {
+        // Never a crash, whatever goes wrong: a message and a failure's exit code.
+        return fail({exitIoError, u"internal error: %1"_s.arg(QString::fromUtf8(error.what()))});
     }
 }

@@ -1,10 +1,11 @@
-#include "options.h"
+#include "cli/options.h"
 
-#include "exitcodes.h"
+#include "cli/exitcodes.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <optional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -13,17 +14,6 @@ namespace tavrinel::cli
 
 namespace
 {
-
-// The value of an option that takes one of two words.
-std::optional<bool> chooseBetween(const QString &value, QLatin1StringView first,
-                                  QLatin1StringView second)
-{
-    if (value == first)
-        return true;
-    if (value == second)
-        return false;
-    return std::nullopt;
-}
 
 Exit usageError(const QString &message)
 {
@@ -91,26 +81,36 @@ struct Parser {
     }
 };
 
+// Sets `value` from an option that takes one of two words; a usage error for any other word.
+template<class Value>
+std::optional<Exit> chooseBetween(const Parser &p, const QCommandLineOption &option,
+                                  std::pair<QLatin1StringView, Value> first,
+                                  std::pair<QLatin1StringView, Value> second, Value &value)
+{
+    const QString word = p.parser.value(option);
+    if (word == first.first)
+        value = first.second;
+    else if (word == second.first)
+        value = second.second;
+    else
+        return usageError(u"--%1 takes '%2' or '%3', not '%4'."_s.arg(
+            option.names().constFirst(), first.first, second.first, word));
+    return std::nullopt;
+}
+
 // The cutting modes, the break rule and the encoding; a usage error for a word that names none of
 // them.
 std::optional<Exit> readModes(const Parser &p, Options &options)
 {
-    const auto byCharacters = chooseBetween(p.parser.value(p.by), "chars"_L1, "sentences"_L1);
-    if (!byCharacters)
-        return usageError(u"--by takes 'chars' or 'sentences', not '"_s + p.parser.value(p.by) +
-                          u"'."_s);
-    options.byCharacters = *byCharacters;
-    const auto sentenceComplete =
-        chooseBetween(p.parser.value(p.complete), "sentence"_L1, "word"_L1);
-    if (!sentenceComplete)
-        return usageError(u"--complete takes 'sentence' or 'word', not '"_s +
-                          p.parser.value(p.complete) + u"'."_s);
-    options.wordComplete = !*sentenceComplete;
-    const auto ascii = chooseBetween(p.parser.value(p.breaks), "ascii"_L1, "cjk"_L1);
-    if (!ascii)
-        return usageError(u"--breaks takes 'ascii' or 'cjk', not '"_s + p.parser.value(p.breaks) +
-                          u"'."_s);
-    options.breaks = *ascii ? Breaks::Ascii : Breaks::Cjk;
+    if (auto exit = chooseBetween(p, p.by, std::pair{"chars"_L1, SplitMode::ByCharacters},
+                                  std::pair{"sentences"_L1, SplitMode::BySentences}, options.split))
+        return exit;
+    if (auto exit = chooseBetween(p, p.complete, std::pair{"sentence"_L1, Completeness::Sentence},
+                                  std::pair{"word"_L1, Completeness::Word}, options.completeness))
+        return exit;
+    if (auto exit = chooseBetween(p, p.breaks, std::pair{"ascii"_L1, Breaks::Ascii},
+                                  std::pair{"cjk"_L1, Breaks::Cjk}, options.breaks))
+        return exit;
     const auto encoding = input::encodingFromName(p.parser.value(p.encoding));
     if (!encoding)
         return usageError(

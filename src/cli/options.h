@@ -1,5 +1,6 @@
 #pragma once
 
+#include "generate/settings.h"
 #include "input/encoding.h"
 #include "segment/breakrules.h"
 
@@ -13,8 +14,8 @@ namespace tavrinel::cli
 // What one invocation of the command line asks for.
 struct Options {
     QString sizeText = QStringLiteral("10");
-    bool byCharacters = true;
-    bool wordComplete = false;
+    SplitMode split = SplitMode::ByCharacters;
+    Completeness completeness = Completeness::Sentence;
     Breaks breaks = Breaks::Ascii;                    // also what --stats counts sentences by
     bool escapeHtml = false;                          // & < > " inside paragraphs as entities
     input::Encoding encoding = input::Encoding::Utf8; // a byte order mark still decides

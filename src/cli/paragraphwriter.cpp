@@ -1,4 +1,4 @@
-#include "paragraphwriter.h"
+#include "cli/paragraphwriter.h"
 
 #include "generate/escape.h"
 

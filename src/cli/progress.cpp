@@ -1,6 +1,6 @@
-#include "progress.h"
+#include "cli/progress.h"
 
-#include "console.h"
+#include "cli/console.h"
 
 #include <QCoreApplication>
 #include <QLocale>

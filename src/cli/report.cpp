@@ -1,6 +1,7 @@
-#include "report.h"
+#include "cli/report.h"
 
-#include "console.h"
+#include "cli/console.h"
+#include "cli/exitcodes.h"
 #include "output/fdwriter.h"
 
 #include <QCoreApplication>
@@ -28,26 +29,26 @@ void report(const QString &message)
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
 }
 
-int fail(int code, const QString &message)
+int fail(const Failure &failure)
 {
-    report(message);
-    return code;
+    if (!failure.message.isEmpty())
+        report(failure.message);
+    return failure.exitCode;
 }
 
-bool printOut(FdWriter &out, const QString &text)
+std::optional<Failure> printOut(FdWriter &out, const QString &text)
 {
     const ConsoleWrite shown = writeToConsole(out.fd(), text);
     if (shown == ConsoleWrite::Written)
-        return true;
+        return std::nullopt;
     if (shown == ConsoleWrite::Failed) {
         out.setError(EIO);
     } else {
         const QByteArray bytes = text.toUtf8();
         if (out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())))
-            return true;
+            return std::nullopt;
     }
-    report(u"cannot write to standard output: "_s + out.errorString());
-    return false;
+    return Failure{exitIoError, u"cannot write to standard output: "_s + out.errorString()};
 }
 
 } // namespace tavrinel::cli

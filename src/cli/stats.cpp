@@ -1,10 +1,10 @@
-#include "stats.h"
+#include "cli/stats.h"
 
-#include "article.h"
 #include "checks/checks.h"
-#include "exitcodes.h"
+#include "cli/exitcodes.h"
+#include "cli/inputfile.h"
+#include "cli/report.h"
 #include "output/fdwriter.h"
-#include "report.h"
 
 #include <variant>
 
@@ -21,25 +21,42 @@ QString countsText(const utf8::Counts &counts)
     return u"characters: %1\nsentences: %2\n"_s.arg(counts.characters).arg(counts.sentences);
 }
 
-// The counts of one input's untrimmed text, or why it could not be counted.
+// The counts of an input's untrimmed text, whichever way it is read.
+class CountWork final : public ArticleWork
+{
+public:
+    CountWork(const Reading &reading, Breaks rule) : engine_(reading.engine), rule_(rule) {}
+
+    utf8::Result onBytes(utf8::ByteSource &source) override
+    {
+        const utf8::CountResult counted = utf8::count(source, engine_, rule_);
+        counts_ = counted.counts;
+        return counted.result;
+    }
+
+    bool onText(std::u16string_view text) override
+    {
+        counts_ = {characterCount(text), sentenceCount(text, rule_)};
+        return true;
+    }
+
+    const utf8::Counts &counts() const { return counts_; }
+
+private:
+    const utf8::EngineOptions &engine_;
+    Breaks rule_;
+    utf8::Counts counts_;
+};
+
+// The counts of one input, or why it could not be counted.
 std::variant<utf8::Counts, Failure> countInput(const QString &path, const Reading &reading,
                                                Breaks rule)
 {
-    utf8::Counts counts;
-    ArticleWork work;
-    work.onBytes = [&counts, &reading, rule](utf8::ByteSource &source) {
-        const utf8::CountResult counted = utf8::count(source, reading.engine, rule);
-        counts = counted.counts;
-        return counted.result;
-    };
-    work.onText = [&counts, rule](std::u16string_view text) {
-        counts = {characterCount(text), sentenceCount(text, rule)};
-        return true;
-    };
+    CountWork work(reading, rule);
     const ArticleOutcome outcome = processArticle(path, reading, work);
     if (outcome.failure)
         return *outcome.failure;
-    return counts;
+    return work.counts();
 }
 
 QString headerFor(const QString &path)
@@ -49,7 +66,8 @@ QString headerFor(const QString &path)
 
 } // namespace
 
-int printStats(const QStringList &inputs, const Reading &reading, Breaks rule, FdWriter &out)
+std::optional<Failure> printStats(const QStringList &inputs, const Reading &reading, Breaks rule,
+                                  FdWriter &out)
 {
     const bool withHeaders = inputs.size() > 1;
     bool firstBlock = true;
@@ -57,17 +75,19 @@ int printStats(const QStringList &inputs, const Reading &reading, Breaks rule, F
     for (const QString &path : inputs) {
         const auto counted = countInput(path, reading, rule);
         if (const auto *failure = std::get_if<Failure>(&counted)) {
-            code = worseExit(code, fail(failure->exitCode, failure->message));
+            code = worseExit(code, fail(*failure));
             continue;
         }
         QString block = countsText(std::get<utf8::Counts>(counted));
         if (withHeaders)
             block.prepend((firstBlock ? QString() : u"\n"_s) + headerFor(path));
-        if (!printOut(out, block))
-            return exitIoError;
+        if (auto failure = printOut(out, block))
+            return failure;
         firstBlock = false;
     }
-    return code;
+    if (code != exitOk)
+        return Failure{code, {}};
+    return std::nullopt;
 }
 
 } // namespace tavrinel::cli

@@ -1,4 +1,4 @@
-#include "stdstreams.h"
+#include "cli/stdstreams.h"
 
 #include "output/filename.h"
 

@@ -27,7 +27,8 @@ std::optional<std::u16string> runGeneration(std::u16string_view sizeText,
                                             std::u16string_view articleText, bool byCharacters,
                                             bool wordComplete)
 {
-    const auto settings = deriveSettings(sizeText, byCharacters, wordComplete);
+    const auto settings =
+        deriveSettings(sizeText, splitModeOf(byCharacters), completenessOf(wordComplete));
     if (!settings)
         return std::nullopt;
     return wrapParagraphs(trimSpaces(articleText), *settings);

@@ -4,6 +4,7 @@
 #include "settings.h"
 #include "tags.h"
 
+#include <cassert>
 #include <cstddef>
 #include <optional>
 #include <stdexcept>
@@ -31,7 +32,12 @@ void forEachParagraph(std::u16string_view article, const GenerationSettings &set
         const SegmentResult paragraph = byCharacters
                                             ? getNumberOfWords(copy, settings.size, start)
                                             : getNumberOfClauses(copy, settings.size, start);
-        if (paragraph.next <= start) // a segmenter that does not move on would never end the run
+        // A segmenter that does not move on would never end the run. That is a fault of the
+        // segmenter, which a debug build stops at; a release build ends the run with an
+        // exception, which the window's command swallows as it does every failure.
+        const bool advanced = paragraph.next > start;
+        assert(advanced && "segmenter did not advance");
+        if (!advanced)
             throw std::logic_error("segmenter did not advance");
         start = paragraph.next;
         onParagraph(paragraph.text);
@@ -44,8 +50,9 @@ std::size_t countParagraphs(std::u16string_view article, const GenerationSetting
 // nothing in between. Built in storage reserved once for its exact length.
 std::u16string wrapParagraphs(std::u16string_view article, const GenerationSettings &settings);
 
-// One generation run from the window's contents: nothing when the size text does not convert.
-// The article text is trimmed of surrounding spaces first.
+// One generation run from the window's contents, its two option states as the window hands them
+// over: nothing when the size text does not convert. The article text is trimmed of surrounding
+// spaces first.
 std::optional<std::u16string> runGeneration(std::u16string_view sizeText,
                                             std::u16string_view articleText, bool byCharacters,
                                             bool wordComplete);

@@ -5,22 +5,22 @@
 namespace tavrinel
 {
 
-GenerationSettings settingsFor(std::int16_t size, bool byCharacters, bool wordComplete)
+GenerationSettings settingsFor(std::int16_t size, SplitMode split, Completeness completeness)
 {
     GenerationSettings settings;
     settings.size = size;
-    settings.split = byCharacters ? SplitMode::ByCharacters : SplitMode::BySentences;
-    settings.completeness = wordComplete ? Completeness::Word : Completeness::Sentence;
+    settings.split = split;
+    settings.completeness = completeness;
     return settings;
 }
 
-std::optional<GenerationSettings> deriveSettings(std::u16string_view sizeText, bool byCharacters,
-                                                 bool wordComplete)
+std::optional<GenerationSettings> deriveSettings(std::u16string_view sizeText, SplitMode split,
+                                                 Completeness completeness)
 {
     const auto size = convertSize(sizeText);
     if (!size)
         return std::nullopt;
-    return settingsFor(*size, byCharacters, wordComplete);
+    return settingsFor(*size, split, completeness);
 }
 
 } // namespace tavrinel

@@ -21,13 +21,23 @@ struct GenerationSettings {
     friend bool operator==(const GenerationSettings &, const GenerationSettings &) = default;
 };
 
-// The settings for a paragraph size and the two option states.
-GenerationSettings settingsFor(std::int16_t size, bool byCharacters, bool wordComplete);
+// The window's two option states, "by characters" and "word-complete", as the modes they select.
+constexpr SplitMode splitModeOf(bool byCharacters)
+{
+    return byCharacters ? SplitMode::ByCharacters : SplitMode::BySentences;
+}
 
-// The settings for a size text and the two option states; nothing when the size text is not a
-// number or does not fit 16 bits. The word-complete state is taken even in sentence mode, where
-// it has no effect.
-std::optional<GenerationSettings> deriveSettings(std::u16string_view sizeText, bool byCharacters,
-                                                 bool wordComplete);
+constexpr Completeness completenessOf(bool wordComplete)
+{
+    return wordComplete ? Completeness::Word : Completeness::Sentence;
+}
+
+// The settings for a paragraph size and the two modes.
+GenerationSettings settingsFor(std::int16_t size, SplitMode split, Completeness completeness);
+
+// The settings for a size text and the two modes; nothing when the size text is not a number or
+// does not fit 16 bits. The completeness is kept even in sentence mode, where it has no effect.
+std::optional<GenerationSettings> deriveSettings(std::u16string_view sizeText, SplitMode split,
+                                                 Completeness completeness);
 
 } // namespace tavrinel

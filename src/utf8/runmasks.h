@@ -159,30 +159,32 @@ __attribute__((always_inline)) inline Tally classifyRuns(const unsigned char *by
 {
     Tally tally;
     const std::size_t count = (size + windowBytes - 1) / windowBytes;
+    // Window w, up to one past the last. The character after the block goes in right after the
+    // text, in the last window or the one past it, as soon as that window is scanned: whether
+    // the window before it ends a run can hang on it (an ASCII end at bit 0 before it at bit 1).
     const auto scanWindow = [&](std::size_t w) {
         const std::size_t at = w * windowBytes;
-        if (at + windowBytes <= size)
-            return scan(bytes + at);
-        unsigned char tail[windowBytes] = {};
-        std::memcpy(tail, bytes + at, size - at);
-        RunBytes b = scan(tail);
-        b.lead &= (std::uint64_t{1} << (size - at)) - 1;
+        RunBytes b;
+        if (at + windowBytes <= size) {
+            b = scan(bytes + at);
+        } else if (at < size) {
+            unsigned char tail[windowBytes] = {};
+            std::memcpy(tail, bytes + at, size - at);
+            b = scan(tail);
+            b.lead &= (std::uint64_t{1} << (size - at)) - 1;
+        }
+        if (at <= size && size < at + windowBytes) {
+            const auto bit = static_cast<unsigned>(size - at);
+            b.closing |= std::uint64_t{around.nextMember} << bit;
+            b.boundary |= std::uint64_t{around.nextBoundary} << bit;
+        }
         return b;
     };
     RunBytes current = count > 0 ? scanWindow(0) : RunBytes{};
     for (std::size_t w = 0; w < count; ++w) {
-        RunBytes next;
-        unsigned real = windowBytes;
-        if (w + 1 < count) {
-            next = scanWindow(w + 1);
-        } else {
-            // The character after the block: right after the text, in this window or the next.
-            real = static_cast<unsigned>(size - w * windowBytes);
-            RunBytes &after = real < windowBytes ? current : next;
-            const unsigned bit = real % windowBytes;
-            after.closing |= std::uint64_t{around.nextMember} << bit;
-            after.boundary |= std::uint64_t{around.nextBoundary} << bit;
-        }
+        const RunBytes next = scanWindow(w + 1);
+        const auto real =
+            w + 1 < count ? unsigned{windowBytes} : static_cast<unsigned>(size - w * windowBytes);
         windows[w] = finishRuns(current, next, real, around.inRun);
         tally.add(windows[w]);
         current = next;

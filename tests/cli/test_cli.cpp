@@ -1,7 +1,7 @@
-#include "article.h"
-#include "inputfile.h"
+#include "cli/article.h"
+#include "cli/inputfile.h"
+#include "cli/paragraphwriter.h"
 #include "memorysink.h"
-#include "paragraphwriter.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -1548,11 +1548,16 @@ void TestCli::cutShortMidCharacterIsAChange()
     const QString path = dir_->filePath(u"a.txt"_s);
     const QByteArray article = QByteArray("你好。").repeated(30000); // beyond the first look
     writeFile(path, article);
-    tavrinel::cli::ArticleWork work;
-    work.onBytes = [&](tavrinel::utf8::ByteSource &source) {
-        QFile::resize(path, 100000); // inside a character of three bytes
-        return tavrinel::utf8::validate(source);
-    };
+    struct CutShort final : tavrinel::cli::ArticleWork {
+        QString path;
+        tavrinel::utf8::Result onBytes(tavrinel::utf8::ByteSource &source) override
+        {
+            QFile::resize(path, 100000); // inside a character of three bytes
+            return tavrinel::utf8::validate(source);
+        }
+        bool onText(std::u16string_view) override { return true; }
+    } work;
+    work.path = path;
     const auto outcome = tavrinel::cli::processArticle(path, {}, work);
     QVERIFY(outcome.failure);
     QCOMPARE(outcome.failure->exitCode, 1);

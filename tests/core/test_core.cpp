@@ -471,8 +471,8 @@ void TestCore::cjkRule()
     QFETCH(QString, paragraphs);
     QFETCH(qint64, sentences);
 
-    GenerationSettings settings =
-        settingsFor(static_cast<std::int16_t>(std::abs(size)), size > 0, word);
+    GenerationSettings settings = settingsFor(static_cast<std::int16_t>(std::abs(size)),
+                                              splitModeOf(size > 0), completenessOf(word));
     settings.breaks = Breaks::Cjk;
     const std::u16string article = u16(text);
     QCOMPARE(q(wrapParagraphs(trimSpaces(article), settings)), paragraphs);
@@ -518,7 +518,8 @@ void TestCore::runsAgreeWithDefinitionAndKeepTheArticle()
         const bool wordComplete = maker.pick(2) == 0;
         const bool cjk = maker.pick(2) == 0;
         const std::u16string_view article = trimSpaces(text);
-        GenerationSettings settings = settingsFor(size, byCharacters, wordComplete);
+        GenerationSettings settings =
+            settingsFor(size, splitModeOf(byCharacters), completenessOf(wordComplete));
         settings.breaks = cjk ? Breaks::Cjk : Breaks::Ascii;
 
         std::vector<std::u16string_view> paragraphs;
@@ -572,8 +573,8 @@ void TestCore::longArticleRunsInOnePass()
     for (int i = 0; i < 200000; ++i)
         article += u"Ab, cd. ";
     for (const auto byCharacters : {true, false}) {
-        const auto settings =
-            settingsFor(1 + static_cast<std::int16_t>(byCharacters), byCharacters, true);
+        const auto settings = settingsFor(1 + static_cast<std::int16_t>(byCharacters),
+                                          splitModeOf(byCharacters), Completeness::Word);
         const std::u16string text = wrapParagraphs(trimSpaces(article), settings);
         QVERIFY(text.size() > article.size());
     }
@@ -599,7 +600,8 @@ void TestCore::fiftyMillionCharacters()
     QFETCH(bool, wordComplete);
     QFETCH(int, size);
     const std::u16string_view article = trimSpaces(fiftyMillionCharacterArticle());
-    const auto settings = settingsFor(static_cast<std::int16_t>(size), byCharacters, wordComplete);
+    const auto settings = settingsFor(static_cast<std::int16_t>(size), splitModeOf(byCharacters),
+                                      completenessOf(wordComplete));
 
     QElapsedTimer timer;
     timer.start();
@@ -638,7 +640,8 @@ void TestCore::articleWithoutBreaks()
     // Full-width punctuation, line breaks and tabs, but not one of the seven break characters.
     static const std::u16string article =
         repeated(u"\u4F60\u597D\u3002\u4E16\u754C\uFF0C\u518D\u89C1\uFF01\r\n\t\u3000", 1'000'000);
-    const auto settings = settingsFor(static_cast<std::int16_t>(size), byCharacters, wordComplete);
+    const auto settings = settingsFor(static_cast<std::int16_t>(size), splitModeOf(byCharacters),
+                                      completenessOf(wordComplete));
     const Cut cut = cutAndCheck(article, settings);
     QCOMPARE(cut.count, std::size_t{1});
     QCOMPARE(cut.lastLength, article.size());
@@ -686,7 +689,8 @@ void TestCore::articleOfBreaksOnly()
     QFETCH(int, lastLength);
     const std::u16string text = repeated(u16(piece), static_cast<std::size_t>(length));
     const std::u16string_view article = trimSpaces(text);
-    const auto settings = settingsFor(static_cast<std::int16_t>(size), byCharacters, wordComplete);
+    const auto settings = settingsFor(static_cast<std::int16_t>(size), splitModeOf(byCharacters),
+                                      completenessOf(wordComplete));
     const Cut cut = cutAndCheck(article, settings);
     QVERIFY(cut.consecutive);
     QVERIFY(cut.coversArticle);

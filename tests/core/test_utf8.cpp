@@ -73,12 +73,12 @@ CutOutput runCut(const QByteArray &input, const GenerationSettings &settings, En
 
 GenerationSettings byChars(std::int16_t size, bool word = false)
 {
-    return settingsFor(size, true, word);
+    return settingsFor(size, SplitMode::ByCharacters, completenessOf(word));
 }
 
 GenerationSettings bySentences(std::int16_t size)
 {
-    return settingsFor(size, false, false);
+    return settingsFor(size, SplitMode::BySentences, Completeness::Sentence);
 }
 
 GenerationSettings cjk(GenerationSettings settings)
@@ -203,6 +203,10 @@ void TestUtf8::boundaries_data()
         << QByteArray("<p>a.b c!</p><p>  d.</p>");
     QTest::newRow("cjk: run of ASCII ends and closing marks, word-complete")
         << filler + "ab.\") c" << cjk(byChars(2, true)) << "<p>" + filler + "ab.\") </p><p>c</p>";
+    // A block that ends one byte into a window: the window before it must see what follows.
+    const QByteArray dots(64, '.');
+    QTest::newRow("cjk: run of ASCII ends into a window's second byte")
+        << "x" + dots + ".x" << cjk(bySentences(1)) << "<p>x" + dots + "</p><p>.x</p>";
 }
 
 void TestUtf8::boundaries()
@@ -438,7 +442,8 @@ void TestUtf8::agreesWithUtf16Core()
     for (int round = 0; round < 3000; ++round) {
         const QByteArray input = randomArticle(random);
         const std::int16_t size = sizes[random() % std::size(sizes)];
-        GenerationSettings settings = settingsFor(size, random() % 3 != 0, random() % 2 != 0);
+        GenerationSettings settings =
+            settingsFor(size, splitModeOf(random() % 3 != 0), completenessOf(random() % 2 != 0));
         settings.breaks = random() % 2 != 0 ? Breaks::Cjk : Breaks::Ascii;
         const bool escape = random() % 4 == 0;
         const std::vector<Kernel> available = kernels();

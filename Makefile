@@ -81,7 +81,7 @@ windows: setup-windows
 test-windows: windows
 	sh scripts/test-windows.sh
 
-SOURCES = find src tests bench fuzz -name '*.cpp' -o -name '*.h'
+SOURCES = find src tests bench fuzz -name '*.cpp' -o -name '*.h' -o -name '*.inc'
 
 format:
 	$(SOURCES) | xargs clang-format -i

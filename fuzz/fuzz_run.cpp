@@ -213,6 +213,7 @@ std::u16string decimal(std::int16_t value)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    // The input: a byte for the position where the model starts, the size, then the article.
     fuzz::Input input(data, size);
     const std::uint8_t startProbe = input.byte();
     const std::int16_t n = input.int16();

@@ -62,12 +62,12 @@ void checkInvalidOffset(const QByteArray &bytes, std::uint64_t offset)
               "a longer prefix is valid: the offset is too early");
 }
 
-const Kernel kernelChoice[] = {Kernel::Best, Kernel::Scalar, Kernel::Sse2, Kernel::Avx2};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    // The input: a byte of switches, the size, the chunk size, the length limit, then the
+    // article as text or as raw bytes.
     fuzz::Input input(data, size);
     const std::uint8_t switches = input.byte();
     const std::int16_t n = input.int16();
@@ -86,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     settings.breaks = switches & 0x20 ? Breaks::Cjk : Breaks::Ascii;
     EngineOptions options;
     options.escapeHtml = switches & 4;
-    options.kernel = kernelChoice[(switches >> 3) & 3];
+    constexpr Kernel kernels[] = {Kernel::Best, Kernel::Scalar, Kernel::Sse2, Kernel::Avx2};
+    options.kernel = kernels[(switches >> 3) & 3];
     options.chunkSize = std::size_t{1} + chunk;
     const bool limited = switches & 0x80;
     if (limited)

@@ -12,7 +12,7 @@ QString systemReason(const WriteProblem &problem)
     return problem.systemText.isEmpty() ? systemErrorText(problem.error) : problem.systemText;
 }
 
-QString describeProblem(const WriteProblem &problem)
+QString describeProblem(const WriteProblem &problem, const WriteProblemWords &words)
 {
     switch (problem.kind) {
     case WriteProblem::Kind::None:
@@ -20,19 +20,29 @@ QString describeProblem(const WriteProblem &problem)
     case WriteProblem::Kind::System:
         return systemReason(problem);
     case WriteProblem::Kind::CannotCreateIn:
-        return u"cannot create a file in %1: %2"_s.arg(problem.subject, systemReason(problem));
+        return words.cannotCreateIn.arg(problem.subject, systemReason(problem));
     case WriteProblem::Kind::ForeignLink:
-        return u"not following a symbolic link that another user owns in the shared folder %1"_s
-            .arg(problem.subject);
+        return words.foreignLink.arg(problem.subject);
     case WriteProblem::Kind::ForeignFile:
-        return u"not writing to a file that another user owns in the shared folder %1"_s.arg(
-            problem.subject);
+        return words.foreignFile.arg(problem.subject);
     case WriteProblem::Kind::NotRegularFile:
-        return u"not a regular file"_s;
+        return words.notRegularFile.toString();
     case WriteProblem::Kind::IsInput:
-        return u"it is the input file"_s;
+        return words.isInput.toString();
     }
     return {};
+}
+
+QString describeProblem(const WriteProblem &problem)
+{
+    static constexpr WriteProblemWords english{
+        u"cannot create a file in %1: %2",
+        u"not following a symbolic link that another user owns in the shared folder %1",
+        u"not writing to a file that another user owns in the shared folder %1",
+        u"not a regular file",
+        u"it is the input file",
+    };
+    return describeProblem(problem, english);
 }
 
 } // namespace tavrinel

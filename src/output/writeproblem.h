@@ -5,9 +5,8 @@
 namespace tavrinel
 {
 
-// Why a result was not written. Each language has one switch over `Kind`: describeProblem()
-// below for the command line, the window's own in Chinese; neither has a default, so the compiler
-// names each one that misses a new kind.
+// Why a result was not written. Each language words it in a `WriteProblemWords` of its own:
+// English below for the command line, Chinese in the window.
 struct WriteProblem {
     enum class Kind {
         None,
@@ -32,6 +31,19 @@ inline WriteProblem systemProblem(int error)
 // What the system said: its own words, or the text of its error number, in the user's language
 // where the system has it.
 QString systemReason(const WriteProblem &problem);
+
+// One language's words for each kind that the system does not word itself. %1 is the folder
+// (`subject`), and in `cannotCreateIn` %2 the system's reason.
+struct WriteProblemWords {
+    QStringView cannotCreateIn;
+    QStringView foreignLink;
+    QStringView foreignFile;
+    QStringView notRegularFile;
+    QStringView isInput;
+};
+
+// The reason of a problem in the given words.
+QString describeProblem(const WriteProblem &problem, const WriteProblemWords &words);
 
 // The reason of a problem in English, e.g. "cannot create a file in /srv/out: Permission denied".
 QString describeProblem(const WriteProblem &problem);

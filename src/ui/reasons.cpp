@@ -31,25 +31,14 @@ QString reasonText(const DecodeError &error)
 
 QString reasonText(const WriteProblem &problem)
 {
-    switch (problem.kind) {
-    case WriteProblem::Kind::None:
-        break;
-    case WriteProblem::Kind::System:
-        return systemReason(problem);
-    case WriteProblem::Kind::CannotCreateIn:
-        return u"无法在文件夹 %1 中新建文件：%2"_s.arg(problem.subject, systemReason(problem));
-    case WriteProblem::Kind::ForeignLink:
-        return u"这是其他用户在共享文件夹 %1 中放置的符号链接，为安全起见不跟随它"_s.arg(
-            problem.subject);
-    case WriteProblem::Kind::ForeignFile:
-        return u"这是其他用户在共享文件夹 %1 中放置的文件，为安全起见不写入它"_s.arg(
-            problem.subject);
-    case WriteProblem::Kind::NotRegularFile:
-        return u"不是普通文件"_s;
-    case WriteProblem::Kind::IsInput:
-        return u"它就是正在读取的文件"_s;
-    }
-    return {};
+    static constexpr WriteProblemWords chinese{
+        u"无法在文件夹 %1 中新建文件：%2",
+        u"这是其他用户在共享文件夹 %1 中放置的符号链接，为安全起见不跟随它",
+        u"这是其他用户在共享文件夹 %1 中放置的文件，为安全起见不写入它",
+        u"不是普通文件",
+        u"它就是正在读取的文件",
+    };
+    return describeProblem(problem, chinese);
 }
 
 } // namespace tavrinel

@@ -1,6 +1,7 @@
 // The x86 classification kernels: SSE2, which every x86-64 processor has, and AVX2, chosen at
-// run time. Each AVX2 function carries its target attribute, so the rest of the program stays
-// baseline code.
+// run time. The kernels are written once, in x86kernels.inc, against the vector operations of a
+// `Lanes` type; each width includes them in a namespace of its own, the AVX2 one with AVX2's
+// target options in force, so the rest of the program stays baseline code.
 
 #include "x86.h"
 
@@ -43,100 +44,93 @@ __attribute__((always_inline)) inline Tally classifyWith(const unsigned char *by
     return tally;
 }
 
-// --- SSE2 ---
+// What one vector's bytes are for a rule with runs, one bit a byte.
+struct AsciiRunBits {
+    std::uint64_t starts = 0;
+    std::uint64_t ascii = 0;
+    std::uint64_t closing = 0;
+    std::uint64_t white = 0;
+};
 
-std::uint64_t bits16(__m128i mask)
-{
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(mask));
-}
+struct WideRunBits {
+    std::uint64_t ends = 0;
+    std::uint64_t closings = 0;
+};
 
-// Bytes equal to any of the list's characters.
-template<const CharList &List, std::size_t... I>
-__attribute__((always_inline)) inline __m128i matchSse2([[maybe_unused]] __m128i v,
-                                                        std::index_sequence<I...>)
-{
-    return (_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(List.chars[I]))) | ... |
-            _mm_setzero_si128());
-}
+// --- SSE2: 16 bytes at a time, the classes by compares ---
 
-template<const CharList &List> __attribute__((always_inline)) inline __m128i matchSse2(__m128i v)
+namespace sse2
 {
-    return matchSse2<List>(v, std::make_index_sequence<List.size>{});
-}
 
-template<Completeness Mode> Window windowSse2(const unsigned char *bytes)
-{
-    Window window;
-    const __m128i continuationTop = _mm_set1_epi8(static_cast<char>(0xBF));
-    const __m128i fourLead = _mm_set1_epi8(static_cast<char>(0xF0));
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + 16 * k));
-        // Signed compare: continuation bytes 0x80..0xBF are the only ones at or below -65.
-        const __m128i lead = _mm_cmpgt_epi8(v, continuationTop);
-        const __m128i four = _mm_cmpeq_epi8(_mm_max_epu8(v, fourLead), v);
-        const __m128i brk = matchSse2<asciiChars<Breaks::Ascii, Mode, charclass::end>>(v);
-        window.lead |= bits16(lead) << (16 * k);
-        window.four |= bits16(four) << (16 * k);
-        window.brk |= bits16(brk) << (16 * k);
-    }
-    return window;
-}
+struct Lanes {
+    using Vector = __m128i;
+    static constexpr int width = 16;
 
-// A rule with runs: the ASCII classes by compares, the three-byte characters by comparing each
-// byte and the two before it with every encoding of the table.
-template<Breaks Rule, Completeness Mode> class Sse2RunScan
-{
-public:
-    RunBytes operator()(const unsigned char *window)
+    static Vector load(const unsigned char *bytes)
     {
-        RunBytes b;
-        for (int k = 0; k < 4; ++k) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(window + 16 * k));
-            const int shift = 16 * k;
-            const std::uint64_t high = bits16(v);
-            b.lead |= bits16(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(0xBF)))) << shift;
-            b.four |=
-                bits16(_mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(0xF0))), v))
-                << shift;
-            b.starts |= bits16(matchSse2<asciiChars<Rule, Mode, endWhite>>(v)) << shift;
-            b.ascii |=
-                bits16(matchSse2<asciiChars<Rule, Mode, charclass::end, charclass::white>>(v))
-                << shift;
-            b.closing |= bits16(matchSse2<asciiChars<Rule, Mode, charclass::closing>>(v)) << shift;
-            b.boundary |= (bits16(matchSse2<asciiChars<Rule, Mode, charclass::white>>(v)) | high)
-                          << shift;
-            // A last byte is never ASCII: windows of ASCII text skip the compares.
-            if (high != 0) {
-                const __m128i before1 =
-                    _mm_or_si128(_mm_slli_si128(v, 1), _mm_srli_si128(previous_, 15));
-                const __m128i before2 =
-                    _mm_or_si128(_mm_slli_si128(v, 2), _mm_srli_si128(previous_, 14));
-                __m128i ends = _mm_setzero_si128();
-                __m128i closings = _mm_setzero_si128();
-                matchWide(v, before1, before2, ends, closings,
-                          std::make_index_sequence<wideChars<Rule, Mode>.size()>{});
-                const std::uint64_t endBits = bits16(ends);
-                const std::uint64_t closingBits = bits16(closings);
-                b.starts |= endBits << shift;
-                b.closing |= closingBits << shift;
-                b.wide |= (endBits | closingBits) << shift;
-            }
-            previous_ = v;
-        }
-        // Ends and closing marks are boundaries too.
-        b.boundary |= b.starts | b.ascii | b.closing;
-        return b;
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes));
+    }
+
+    static std::uint64_t bits(Vector mask)
+    {
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(mask));
+    }
+
+    static std::uint64_t highBits(Vector v) { return bits(v); }
+
+    // Signed compare: continuation bytes 0x80..0xBF are the only ones at or below -65.
+    static std::uint64_t leads(Vector v)
+    {
+        return bits(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(0xBF))));
+    }
+
+    static std::uint64_t fourLeads(Vector v)
+    {
+        return bits(_mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(0xF0))), v));
+    }
+
+    // Bytes equal to any of the list's characters.
+    template<const CharList &List> static std::uint64_t matching(Vector v)
+    {
+        return bits(matchAny<List>(v, std::make_index_sequence<List.size>{}));
+    }
+
+    template<Breaks Rule, Completeness Mode> static AsciiRunBits asciiRunBits(Vector v)
+    {
+        return {matching<asciiChars<Rule, Mode, charclass::end | charclass::white>>(v),
+                matching<asciiChars<Rule, Mode, charclass::end, charclass::white>>(v),
+                matching<asciiChars<Rule, Mode, charclass::closing>>(v),
+                matching<asciiChars<Rule, Mode, charclass::white>>(v)};
+    }
+
+    // Each byte and the two before it compared with every encoding of the table.
+    template<Breaks Rule, Completeness Mode>
+    static WideRunBits wideRunBits(Vector v, Vector previous)
+    {
+        const Vector before1 = _mm_or_si128(_mm_slli_si128(v, 1), _mm_srli_si128(previous, 15));
+        const Vector before2 = _mm_or_si128(_mm_slli_si128(v, 2), _mm_srli_si128(previous, 14));
+        Vector ends = _mm_setzero_si128();
+        Vector closings = _mm_setzero_si128();
+        matchWide<Rule, Mode>(v, before1, before2, ends, closings,
+                              std::make_index_sequence<wideChars<Rule, Mode>.size()>{});
+        return {bits(ends), bits(closings)};
     }
 
 private:
-    static constexpr unsigned endWhite = charclass::end | charclass::white;
+    template<const CharList &List, std::size_t... I>
+    __attribute__((always_inline)) static Vector matchAny([[maybe_unused]] Vector v,
+                                                          std::index_sequence<I...>)
+    {
+        return (_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(List.chars[I]))) | ... |
+                _mm_setzero_si128());
+    }
 
-    template<std::size_t... I>
-    static void matchWide(__m128i v, __m128i before1, __m128i before2, __m128i &ends,
-                          __m128i &closings, std::index_sequence<I...>)
+    template<Breaks Rule, Completeness Mode, std::size_t... I>
+    static void matchWide(Vector v, Vector before1, Vector before2, Vector &ends, Vector &closings,
+                          std::index_sequence<I...>)
     {
         constexpr auto &chars = wideChars<Rule, Mode>;
-        const auto is = [](__m128i bytes, unsigned char c) {
+        const auto is = [](Vector bytes, unsigned char c) {
             return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(c)));
         };
         (((chars[I].end ? ends : closings) |= is(before2, chars[I].bytes[0]) &
@@ -144,42 +138,23 @@ private:
                                               is(v, chars[I].bytes[2])),
          ...);
     }
-
-    __m128i previous_{};
 };
 
-// --- AVX2 ---
+#include "x86kernels.inc"
 
-template<const CharList &List, std::size_t... I>
-TAVRINEL_AVX2 __attribute__((always_inline)) inline __m256i matchAvx2([[maybe_unused]] __m256i v,
-                                                                      std::index_sequence<I...>)
-{
-    return (_mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(List.chars[I]))) | ... |
-            _mm256_setzero_si256());
-}
+} // namespace sse2
 
-template<const CharList &List>
-TAVRINEL_AVX2 __attribute__((always_inline)) inline __m256i matchAvx2(__m256i v)
-{
-    return matchAvx2<List>(v, std::make_index_sequence<List.size>{});
-}
+// --- AVX2: 32 bytes at a time, the classes of a rule with runs by table look-ups ---
 
-template<Completeness Mode> TAVRINEL_AVX2 Window windowAvx2(const unsigned char *bytes)
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,popcnt,bmi"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,popcnt,bmi")
+#endif
+
+namespace avx2
 {
-    Window window;
-    const __m256i continuationTop = _mm256_set1_epi8(static_cast<char>(0xBF));
-    const __m256i fourLead = _mm256_set1_epi8(static_cast<char>(0xF0));
-    for (int k = 0; k < 2; ++k) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bytes + 32 * k));
-        const __m256i lead = _mm256_cmpgt_epi8(v, continuationTop);
-        const __m256i four = _mm256_cmpeq_epi8(_mm256_max_epu8(v, fourLead), v);
-        const __m256i brk = matchAvx2<asciiChars<Breaks::Ascii, Mode, charclass::end>>(v);
-        window.lead |= bits32(lead) << (32 * k);
-        window.four |= bits32(four) << (32 * k);
-        window.brk |= bits32(brk) << (32 * k);
-    }
-    return window;
-}
 
 // The three-byte ends and closing marks by two table look-ups a byte: which of the table's
 // first-two-byte prefixes stand before the byte, and which prefixes make an end or a closing
@@ -249,130 +224,127 @@ template<Breaks Rule, Completeness Mode> struct AsciiLookup {
 
 template<Breaks Rule, Completeness Mode> inline constexpr AsciiLookup<Rule, Mode> asciiLookup{};
 
-template<Breaks Rule, Completeness Mode> class Avx2RunScan
-{
-public:
-    TAVRINEL_AVX2 RunBytes operator()(const unsigned char *window)
+struct Lanes {
+    using Vector = __m256i;
+    static constexpr int width = 32;
+
+    static Vector load(const unsigned char *bytes)
     {
-        RunBytes b;
-        for (int k = 0; k < 2; ++k) {
-            const __m256i v =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i *>(window + 32 * k));
-            const int shift = 32 * k;
-            const std::uint64_t high = bits32(v);
-            b.lead |= bits32(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(static_cast<char>(0xBF))))
-                      << shift;
-            b.four |= bits32(_mm256_cmpeq_epi8(
-                          _mm256_max_epu8(v, _mm256_set1_epi8(static_cast<char>(0xF0))), v))
-                      << shift;
-            const __m256i low = v & _mm256_set1_epi8(0x0F);
-            const __m256i highNibble = highNibbles(v);
-            constexpr const AsciiLookup<Rule, Mode> &ascii = asciiLookup<Rule, Mode>;
-            const __m256i classes = _mm256_shuffle_epi8(tableOf(ascii.byHighNibble), highNibble) &
-                                    _mm256_shuffle_epi8(tableOf(ascii.byLowNibble), low);
-            b.starts |= any(classes, ascii.starts) << shift;
-            b.ascii |= any(classes, ascii.ascii) << shift;
-            b.closing |= any(classes, ascii.closing) << shift;
-            b.boundary |= (any(classes, ascii.white) | high) << shift;
-            // A last byte is never ASCII: windows of ASCII text skip the look-ups.
-            if (high != 0) {
-                const __m256i wide = wideClassesOf(v, previous_, low, highNibble);
-                const std::uint64_t endBits = any(wide, 0x55);
-                const std::uint64_t closingBits = any(wide, static_cast<char>(0xAA));
-                b.starts |= endBits << shift;
-                b.closing |= closingBits << shift;
-                b.wide |= (endBits | closingBits) << shift;
-            }
-            previous_ = v;
-        }
-        // Ends and closing marks are boundaries too.
-        b.boundary |= b.starts | b.ascii | b.closing;
-        return b;
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bytes));
+    }
+
+    static std::uint64_t highBits(Vector v) { return bits32(v); }
+
+    static std::uint64_t leads(Vector v)
+    {
+        return bits32(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(static_cast<char>(0xBF))));
+    }
+
+    static std::uint64_t fourLeads(Vector v)
+    {
+        return bits32(
+            _mm256_cmpeq_epi8(_mm256_max_epu8(v, _mm256_set1_epi8(static_cast<char>(0xF0))), v));
+    }
+
+    template<const CharList &List> static std::uint64_t matching(Vector v)
+    {
+        return bits32(matchAny<List>(v, std::make_index_sequence<List.size>{}));
+    }
+
+    template<Breaks Rule, Completeness Mode> static AsciiRunBits asciiRunBits(Vector v)
+    {
+        constexpr const AsciiLookup<Rule, Mode> &ascii = asciiLookup<Rule, Mode>;
+        const Vector classes = _mm256_shuffle_epi8(tableOf(ascii.byHighNibble), highNibbles(v)) &
+                               _mm256_shuffle_epi8(tableOf(ascii.byLowNibble), lowNibbles(v));
+        return {any(classes, ascii.starts), any(classes, ascii.ascii), any(classes, ascii.closing),
+                any(classes, ascii.white)};
+    }
+
+    // Per byte: bit 2p (an end) or 2p + 1 (a closing mark) when prefix p stands before it.
+    template<Breaks Rule, Completeness Mode>
+    static WideRunBits wideRunBits(Vector v, Vector previous)
+    {
+        const Vector wide =
+            prefixBits<Rule, Mode>(before<1>(v, previous), before<2>(v, previous)) &
+            lastBits<Rule, Mode>(lowNibbles(v), highNibbles(v), std::make_index_sequence<4>{});
+        return {any(wide, 0x55), any(wide, static_cast<char>(0xAA))};
     }
 
 private:
-    static constexpr const WideLookup<Rule, Mode> &lookup = wideLookup<Rule, Mode>;
+    template<const CharList &List, std::size_t... I>
+    __attribute__((always_inline)) static Vector matchAny([[maybe_unused]] Vector v,
+                                                          std::index_sequence<I...>)
+    {
+        return (_mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(List.chars[I]))) | ... |
+                _mm256_setzero_si256());
+    }
+
+    static Vector lowNibbles(Vector v) { return v & _mm256_set1_epi8(0x0F); }
 
     // The bits of the bytes that have any of `bits` set.
-    TAVRINEL_AVX2 static std::uint64_t any(__m256i classes, char bits)
+    static std::uint64_t any(Vector classes, char bits)
     {
-        const __m256i none =
+        const Vector none =
             _mm256_cmpeq_epi8(classes & _mm256_set1_epi8(bits), _mm256_setzero_si256());
         return ~bits32(none) & 0xFFFFFFFFU;
     }
 
-    // Per byte: bit 2p (an end) or 2p + 1 (a closing mark) when prefix p stands before it.
-    TAVRINEL_AVX2 static __m256i wideClassesOf(__m256i v, __m256i previous, __m256i low,
-                                               __m256i highNibble)
-    {
-        const __m256i before1 = before<1>(v, previous);
-        const __m256i before2 = before<2>(v, previous);
-        return prefixBits(before1, before2) &
-               lastBits(low, highNibble, std::make_index_sequence<4>{});
-    }
-
     // A loop, not a fold over the prefixes: MinGW's GCC 12 takes such a fold for a vector
     // returned from code without AVX.
-    TAVRINEL_AVX2 static __m256i prefixBits(__m256i before1, __m256i before2)
+    template<Breaks Rule, Completeness Mode>
+    static Vector prefixBits(Vector before1, Vector before2)
     {
-        __m256i bits = _mm256_setzero_si256();
+        constexpr const WideLookup<Rule, Mode> &lookup = wideLookup<Rule, Mode>;
+        Vector bits = _mm256_setzero_si256();
         for (std::size_t p = 0; p < lookup.prefixCount; ++p) {
-            const __m256i first = _mm256_cmpeq_epi8(
+            const Vector first = _mm256_cmpeq_epi8(
                 before2, _mm256_set1_epi8(static_cast<char>(lookup.prefixes[p][0])));
-            const __m256i second = _mm256_cmpeq_epi8(
+            const Vector second = _mm256_cmpeq_epi8(
                 before1, _mm256_set1_epi8(static_cast<char>(lookup.prefixes[p][1])));
             bits |= first & second & _mm256_set1_epi8(static_cast<char>(3 << (2 * p)));
         }
         return bits;
     }
 
-    template<std::size_t... H>
-    TAVRINEL_AVX2 static __m256i lastBits(__m256i low, __m256i highNibble,
-                                          std::index_sequence<H...>)
+    template<Breaks Rule, Completeness Mode, std::size_t... H>
+    static Vector lastBits(Vector low, Vector highNibble, std::index_sequence<H...>)
     {
+        constexpr const WideLookup<Rule, Mode> &lookup = wideLookup<Rule, Mode>;
         return ((_mm256_cmpeq_epi8(highNibble, _mm256_set1_epi8(static_cast<char>(8 + H))) &
                  _mm256_shuffle_epi8(tableOf(lookup.byHighNibble[H]), low)) |
                 ... | _mm256_setzero_si256());
     }
 
-    TAVRINEL_AVX2 static __m256i tableOf(const std::array<char, 16> &t)
+    static Vector tableOf(const std::array<char, 16> &t)
     {
         return table(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9], t[10], t[11],
                      t[12], t[13], t[14], t[15]);
     }
-
-    __m256i previous_{};
 };
+
+#include "x86kernels.inc"
+
+} // namespace avx2
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
 
 } // namespace
 
 __attribute__((flatten)) Tally classifySse2(const unsigned char *bytes, std::size_t size,
                                             BreakSet set, Surroundings &around, Window *windows)
 {
-    const bool word = set.mode == Completeness::Word;
-    if (set.rule == Breaks::Ascii)
-        return word ? classifyWith<windowSse2<Completeness::Word>>(bytes, size, windows)
-                    : classifyWith<windowSse2<Completeness::Sentence>>(bytes, size, windows);
-    if (word)
-        return classifyRuns(bytes, size, around, windows,
-                            Sse2RunScan<Breaks::Cjk, Completeness::Word>{});
-    return classifyRuns(bytes, size, around, windows,
-                        Sse2RunScan<Breaks::Cjk, Completeness::Sentence>{});
+    return sse2::classify(bytes, size, set, around, windows);
 }
 
 TAVRINEL_AVX2 __attribute__((flatten)) Tally classifyAvx2(const unsigned char *bytes,
                                                           std::size_t size, BreakSet set,
                                                           Surroundings &around, Window *windows)
 {
-    const bool word = set.mode == Completeness::Word;
-    if (set.rule == Breaks::Ascii)
-        return word ? classifyWith<windowAvx2<Completeness::Word>>(bytes, size, windows)
-                    : classifyWith<windowAvx2<Completeness::Sentence>>(bytes, size, windows);
-    if (word)
-        return classifyRuns(bytes, size, around, windows,
-                            Avx2RunScan<Breaks::Cjk, Completeness::Word>{});
-    return classifyRuns(bytes, size, around, windows,
-                        Avx2RunScan<Breaks::Cjk, Completeness::Sentence>{});
+    return avx2::classify(bytes, size, set, around, windows);
 }
 
 bool hasAvx2()

@@ -71,6 +71,8 @@ struct Lanes {
         return _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes));
     }
 
+    static Vector zero() { return _mm_setzero_si128(); }
+
     static std::uint64_t bits(Vector mask)
     {
         return static_cast<std::uint32_t>(_mm_movemask_epi8(mask));
@@ -232,6 +234,8 @@ struct Lanes {
     {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bytes));
     }
+
+    static Vector zero() { return _mm256_setzero_si256(); }
 
     static std::uint64_t highBits(Vector v) { return bits32(v); }
 

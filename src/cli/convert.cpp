@@ -8,8 +8,6 @@
 #include "output/fdwriter.h"
 #include "output/outputfile.h"
 
-#include <sys/stat.h>
-
 using namespace Qt::StringLiterals;
 
 namespace tavrinel::cli
@@ -50,12 +48,7 @@ private:
 // them back in; like cat, the tool refuses.
 std::optional<Failure> refuseOutputIntoInput(const InputFile &input, int output)
 {
-    struct stat info;
-    if (::fstat(output, &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    const FileIdentity written{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
-                               true};
-    if (!written.sameAs(input.identity()))
+    if (!fileIdentityOf(output).sameAs(input.identity()))
         return std::nullopt;
     return Failure{exitBadInput, u"cannot write to standard output: it is the input file %1"_s.arg(
                                      input.displayName())};

@@ -127,7 +127,9 @@ bool InputFile::open()
         return fail(errno);
     if (S_ISDIR(status.st_mode))
         return fail(EISDIR);
-#if !defined(Q_OS_WIN)
+#if defined(Q_OS_WIN)
+    identity_ = fileIdentityOf(fd_);
+#else
     identity_ = {static_cast<quint64>(status.st_dev), static_cast<quint64>(status.st_ino), true};
 #endif
     regular_ = S_ISREG(status.st_mode) && status.st_size > 0;

@@ -24,6 +24,10 @@ struct FileIdentity {
     }
 };
 
+// The regular file open on a descriptor (device and inode; on Windows the volume's serial
+// number and the file's index); unknown for anything else.
+FileIdentity fileIdentityOf(int fd);
+
 // Where a result goes, written all or nothing wherever that is possible.
 //
 // A regular file, new or existing (also behind a symbolic link), is written into a temporary

@@ -32,6 +32,14 @@ QByteArray temporaryName()
 
 } // namespace
 
+FileIdentity fileIdentityOf(int fd)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    return identityOf(info);
+}
+
 struct OutputFile::Platform {
     QByteArray name;
     Options options;

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <io.h>
+#include <windows.h>
 
 namespace tavrinel
 {
@@ -17,8 +19,45 @@ struct OutputFile::Platform {
     bool atomic = true;
     bool failed = false;
     bool committed = false;
+    FileIdentity refused;
     WriteProblem refusal; // a refusal of ours, not the device's
 };
+
+namespace
+{
+
+FileIdentity identityOfHandle(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return {};
+    return {info.dwVolumeSerialNumber, quint64{info.nFileIndexHigh} << 32 | info.nFileIndexLow,
+            true};
+}
+
+// The file a name leads to, asked without opening it for reading or writing, so that no sharing
+// mode of another opener stands in the way.
+FileIdentity identityOfName(const QString &name)
+{
+    const HANDLE handle =
+        CreateFileW(reinterpret_cast<const wchar_t *>(name.utf16()), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return {};
+    const FileIdentity identity = identityOfHandle(handle);
+    CloseHandle(handle);
+    return identity;
+}
+
+} // namespace
+
+FileIdentity fileIdentityOf(int fd)
+{
+    return identityOfHandle(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)));
+}
 
 OutputFile::OutputFile(const QString &path, const Options &options)
     : d_(std::make_unique<Platform>())
@@ -39,13 +78,18 @@ OutputFile::~OutputFile()
         static_cast<QSaveFile &>(*d_->device).cancelWriting();
 }
 
-// Windows has no inode numbers to compare; the command line's own checks of names apply.
-void OutputFile::refuseFile(const FileIdentity &) {}
+void OutputFile::refuseFile(const FileIdentity &file)
+{
+    d_->refused = file;
+}
 
 bool OutputFile::open()
 {
-    if (!d_->atomic && d_->options.regularFileOnly) {
+    if (!d_->atomic && d_->options.regularFileOnly)
         d_->refusal = {WriteProblem::Kind::NotRegularFile, 0, {}};
+    else if (identityOfName(d_->name).sameAs(d_->refused))
+        d_->refusal = {WriteProblem::Kind::IsInput, 0, {}};
+    if (d_->refusal.kind != WriteProblem::Kind::None) {
         d_->failed = true;
         return false;
     }

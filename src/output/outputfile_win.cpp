@@ -87,7 +87,7 @@ bool OutputFile::open()
 {
     if (!d_->atomic && d_->options.regularFileOnly)
         d_->refusal = {WriteProblem::Kind::NotRegularFile, 0, {}};
-    else if (identityOfName(d_->name).sameAs(d_->refused))
+    else if (d_->refused.known && identityOfName(d_->name).sameAs(d_->refused))
         d_->refusal = {WriteProblem::Kind::IsInput, 0, {}};
     if (d_->refusal.kind != WriteProblem::Kind::None) {
         d_->failed = true;
